@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs every Debian package Melodrift needs to build, run and test.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config
+  qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
+  libphonon4qt5-dev libphonon4qt5experimental-dev
+  libgstreamer1.0-dev
+  # run: both Phonon back ends and what they play through
+  phonon4qt5-backend-vlc phonon4qt5-backend-gstreamer
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  vlc-plugin-base
+  # stand-in chart service and its generated media
+  python3 sox libsox-fmt-base gstreamer1.0-tools
+  # tests: X server, sound server, TLS fixtures
+  xvfb xauth pulseaudio openssl curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install: all packages present"
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
