@@ -1,0 +1,21 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QWidget>
+
+class BrowserView;
+
+// The one window of the application; the page host fills all of it.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    MainWindow();
+
+    BrowserView *browserView() const { return view; }
+
+private:
+    BrowserView *view;
+};
+
+#endif // MAINWINDOW_H

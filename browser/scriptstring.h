@@ -1,0 +1,21 @@
+#ifndef SCRIPTSTRING_H
+#define SCRIPTSTRING_H
+
+#include <QByteArray>
+#include <QString>
+
+namespace ScriptString {
+
+// A single-quoted script string literal that evaluates to exactly `text`.
+// Nothing in `text` can end the literal or the surrounding script element:
+// quotes, backslashes, line breaks (U+2028 and U+2029 included) and "<" are
+// written as escapes.
+QString literal(const QString &text);
+
+// A lookup answer as the page receives it: the bytes up to the first zero
+// byte, each taken as the Latin-1 character of the same number.
+QString answerText(const QByteArray &body);
+
+} // namespace ScriptString
+
+#endif // SCRIPTSTRING_H

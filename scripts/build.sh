@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds Melodrift into build/ (the executable is build/melodrift).
+# Extra arguments go to CMake's configure step, e.g. -DMELODRIFT_SANITIZE=ON.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${MELODRIFT_BUILD_DIR:-$root/build}"
+cmake -S "$root" -B "$build" "$@" >/dev/null
+cmake --build "$build" -j "$(nproc)"
