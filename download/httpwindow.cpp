@@ -1,0 +1,298 @@
+#include "httpwindow.h"
+#include "paths.h"
+#include "savepath.h"
+#include "ui_authenticationdialog.h"
+
+#include <QAuthenticator>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace {
+
+bool isFetchable(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// QProgressDialog counts in int; halve both counts until the larger fits, so
+// a transfer beyond 2 GiB still shows the right proportion.
+int scaleShiftFor(qint64 largest)
+{
+    int shift = 0;
+    while ((largest >> shift) > INT_MAX)
+        ++shift;
+    return shift;
+}
+
+} // namespace
+
+HttpWindow::HttpWindow(QWidget *parent)
+    : QDialog(parent)
+{
+    // Redirects are the user's call, never followed behind their back.
+    network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+
+    urlEdit = new QLineEdit(QStringLiteral("http://www.example.com/melodrift/melodrift-setup.zip"));
+    urlLabel = new QLabel(tr("&URL:"));
+    urlLabel->setBuddy(urlEdit);
+    statusLabel = new QLabel(tr("Please enter the URL of a file you want to download."));
+
+    downloadButton = new QPushButton(tr("Download"));
+    downloadButton->setDefault(true);
+    quitButton = new QPushButton(tr("Quit"));
+    quitButton->setAutoDefault(false);
+    dialogButtons = new QDialogButtonBox(Qt::Horizontal);
+    dialogButtons->addButton(downloadButton, QDialogButtonBox::ActionRole);
+    dialogButtons->addButton(quitButton, QDialogButtonBox::RejectRole);
+
+    progressDialog = new QProgressDialog(this);
+    // Qt shows a fresh progress dialog on its own after a few seconds; this
+    // one appears only once a transfer reports progress.
+    progressDialog->reset();
+
+    connect(&network, &QNetworkAccessManager::authenticationRequired,
+            this, &HttpWindow::slotAuthenticationRequired);
+    connect(&network, &QNetworkAccessManager::sslErrors, this, &HttpWindow::sslErrors);
+    connect(progressDialog, &QProgressDialog::canceled, this, &HttpWindow::cancelDownload);
+    connect(quitButton, &QPushButton::clicked, this, &HttpWindow::close);
+
+    auto *topLayout = new QHBoxLayout;
+    topLayout->addWidget(urlLabel);
+    topLayout->addWidget(urlEdit);
+    auto *mainLayout = new QVBoxLayout;
+    mainLayout->addLayout(topLayout);
+    mainLayout->addWidget(statusLabel);
+    mainLayout->addWidget(dialogButtons);
+    setLayout(mainLayout);
+
+    setWindowTitle(tr("HTTP"));
+    urlEdit->setFocus();
+}
+
+void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
+{
+    url = QUrl(urlText);
+    const QString directory = Paths::downloadDirectory();
+    QString refusal;
+    targetPath = SavePath::resolve(directory, fileName, &refusal);
+    if (targetPath.isEmpty()) {
+        const QString name = fileName.isEmpty() ? SavePath::fallbackName() : fileName;
+        inform(tr("Unable to save the file %1: %2.").arg(directory + name, refusal));
+        return;
+    }
+    if (!isFetchable(url)) {
+        inform(tr("Download failed: %1.")
+                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"")
+                            .arg(url.toString())));
+        return;
+    }
+
+    QDir().mkdir(directory);
+    if (QFile::exists(targetPath)
+        && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?")
+                         .arg(targetPath),
+                     QMessageBox::No)) {
+        return;
+    }
+    if (!openTarget())
+        return;
+
+    auto *label = new QLabel(this);
+    label->setWordWrap(true);
+    label->setText(QStringLiteral("Downloading to ") + targetPath);
+    progressDialog->setWindowTitle(tr("HTTP"));
+    progressDialog->setLabel(label);
+
+    downloadButton->setEnabled(false);
+    aborted = false;
+    startRequest();
+}
+
+void HttpWindow::cancelDownload()
+{
+    statusLabel->setText(tr("Download canceled."));
+    aborted = true;
+    // Inside a prompt the reply is mid-signal; the prompt's answer is dropped
+    // instead, and the reply fails on its own.
+    if (reply && !prompting)
+        reply->abort();
+    downloadButton->setEnabled(true);
+}
+
+void HttpWindow::httpFinished()
+{
+    progressDialog->reset();
+    if (aborted) {
+        discardFile();
+        releaseReply();
+        return;
+    }
+
+    const QVariant redirectionTarget = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(reply->errorString());
+    } else if (!redirectionTarget.isNull()) {
+        const QUrl target = url.resolved(redirectionTarget.toUrl());
+        if (askYesNo(tr("Redirect to %1 ?").arg(target.toString()), QMessageBox::NoButton) && !aborted) {
+            followRedirect(target);
+            return;
+        }
+    } else {
+        finishSuccessfully();
+    }
+    releaseReply();
+    discardFile();
+}
+
+void HttpWindow::httpReadyRead()
+{
+    if (file)
+        file->write(reply->readAll());
+}
+
+void HttpWindow::updateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
+{
+    if (aborted)
+        return;
+    if (totalBytes <= 0) {
+        // Unknown size: a busy indicator rather than a bar that means nothing.
+        const int shift = scaleShiftFor(bytesRead);
+        progressDialog->setRange(0, 0);
+        progressDialog->setValue(int(bytesRead >> shift));
+        return;
+    }
+    const int shift = scaleShiftFor(qMax(bytesRead, totalBytes));
+    progressDialog->setMaximum(int(totalBytes >> shift));
+    progressDialog->setValue(int(bytesRead >> shift));
+}
+
+void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *authenticator)
+{
+    QDialog dialog;
+    Ui::Dialog ui;
+    ui.setupUi(&dialog);
+    dialog.adjustSize();
+    ui.siteDescription->setText(tr("%1 at %2").arg(authenticator->realm(), url.host()));
+    ui.userEdit->setText(url.userName());
+    ui.passwordEdit->setText(url.password());
+
+    prompting = true;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    prompting = false;
+    if (accepted && !aborted) {
+        authenticator->setUser(ui.userEdit->text());
+        authenticator->setPassword(ui.passwordEdit->text());
+    }
+}
+
+void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
+{
+    QStringList descriptions;
+    for (const QSslError &error : errors)
+        descriptions << error.errorString();
+
+    prompting = true;
+    const auto answer = QMessageBox::warning(
+        this, tr("HTTP"),
+        tr("One or more SSL errors has occurred: %1").arg(descriptions.join(QStringLiteral(", "))),
+        QMessageBox::Ignore | QMessageBox::Abort);
+    prompting = false;
+    if (answer == QMessageBox::Ignore && !aborted && reply)
+        reply->ignoreSslErrors();
+}
+
+void HttpWindow::startRequest()
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    reply = network.get(request);
+    connect(reply, &QNetworkReply::finished, this, &HttpWindow::httpFinished);
+    connect(reply, &QNetworkReply::readyRead, this, &HttpWindow::httpReadyRead);
+    connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
+}
+
+bool HttpWindow::openTarget()
+{
+    file = new QSaveFile(targetPath, this);
+    if (file->open(QIODevice::WriteOnly))
+        return true;
+    inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
+    discardFile();
+    return false;
+}
+
+// Dropping an uncommitted save file removes what it wrote; the target,
+// old or absent, stays as it was.
+void HttpWindow::discardFile()
+{
+    delete file;
+    file = nullptr;
+}
+
+void HttpWindow::releaseReply()
+{
+    if (reply)
+        reply->deleteLater();
+    reply = nullptr;
+}
+
+void HttpWindow::finishSuccessfully()
+{
+    if (file->commit()) {
+        const QString shownName = QFileInfo(QUrl(urlEdit->text()).path()).fileName();
+        statusLabel->setText(tr("Downloaded %1 to current directory.").arg(shownName));
+    } else {
+        inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
+    }
+    downloadButton->setEnabled(true);
+}
+
+void HttpWindow::fail(const QString &reason)
+{
+    discardFile();
+    inform(tr("Download failed: %1.").arg(reason));
+    downloadButton->setEnabled(true);
+}
+
+void HttpWindow::followRedirect(const QUrl &target)
+{
+    releaseReply();
+    discardFile();
+    if (!isFetchable(target)) {
+        fail(tr("the server redirected to \"%1\", which is not an http or https address")
+                 .arg(target.toString()));
+        return;
+    }
+    url = target;
+    // A fresh save file: the redirect's own body never reaches the target.
+    if (!openTarget()) {
+        downloadButton->setEnabled(true);
+        return;
+    }
+    startRequest();
+}
+
+bool HttpWindow::askYesNo(const QString &text, int defaultButton)
+{
+    return QMessageBox::question(this, tr("HTTP"), text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::StandardButton(defaultButton))
+           == QMessageBox::Yes;
+}
+
+void HttpWindow::inform(const QString &text)
+{
+    QMessageBox::information(this, tr("HTTP"), text);
+}

@@ -1,0 +1,68 @@
+#include "savepath.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("HttpWindow", text);
+}
+
+// Windows reads "c:name" relative to the current folder of drive c, so a
+// drive prefix counts as absolute on every platform.
+bool isAbsolute(const QString &name)
+{
+    const bool drivePrefix = name.size() >= 2 && name.at(0).isLetter() && name.at(1) == QLatin1Char(':');
+    return drivePrefix || name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\'))
+           || QDir::isAbsolutePath(name);
+}
+
+// Backslashes separate folders on Windows, and Windows drops trailing dots
+// and blanks from a component, so ".. " and "..." are treated like "..".
+bool climbsOut(const QString &name)
+{
+    static const QRegularExpression separators(QStringLiteral("[/\\\\]"));
+    static const QRegularExpression dotsOnly(QStringLiteral("^[. ]*\\.[. ]*\\.[. ]*$"));
+    const QStringList parts = name.split(separators);
+    for (const QString &part : parts) {
+        if (dotsOnly.match(part).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+QString refusalFor(const QString &directory, const QString &name)
+{
+    if (name.contains(QChar::Null))
+        return tr("the name holds a NUL character");
+    if (isAbsolute(name))
+        return tr("the name is an absolute path outside the download folder");
+    if (climbsOut(name))
+        return tr("the name leads out of the download folder with \"..\"");
+    if (QDir::cleanPath(directory + name) == QDir::cleanPath(directory))
+        return tr("the name does not name a file inside the download folder");
+    return QString();
+}
+
+} // namespace
+
+namespace SavePath {
+
+QString fallbackName()
+{
+    return QStringLiteral("index.html");
+}
+
+QString resolve(const QString &directory, const QString &fileName, QString *refusal)
+{
+    const QString name = fileName.isEmpty() ? fallbackName() : fileName;
+    const QString reason = refusalFor(directory, name);
+    if (refusal)
+        *refusal = reason;
+    return reason.isEmpty() ? directory + name : QString();
+}
+
+} // namespace SavePath

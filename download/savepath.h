@@ -1,0 +1,23 @@
+#ifndef SAVEPATH_H
+#define SAVEPATH_H
+
+#include <QString>
+
+// File names for downloads come from the chart page, which the application
+// does not control. This is the one place that turns such a name into a path,
+// and it refuses every name that would put the file anywhere but inside the
+// download directory.
+namespace SavePath {
+
+// The name used when the page gives none.
+QString fallbackName();
+
+// `directory` (ending with "/") followed by `fileName`, or an empty string
+// when the name is refused; `refusal` then receives a reason for the user.
+// Names with subfolders ("a/b.txt") are accepted; absolute names and names
+// with a ".." component are not.
+QString resolve(const QString &directory, const QString &fileName, QString *refusal = nullptr);
+
+} // namespace SavePath
+
+#endif // SAVEPATH_H
