@@ -1,0 +1,590 @@
+#include "mediaplayer.h"
+#include "gstreamerregistry.h"
+#include "mediatext.h"
+#include "mediavideowidget.h"
+#include "ramplaylist.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+#include <phonon/SeekSlider>
+#include <phonon/VolumeSlider>
+
+namespace {
+const char settingsGroup[] = "BrowserMainWindow";
+
+// How long a source may sit in the stopped state after play() before it
+// counts as unplayable. GStreamer's back end stops without any error on a
+// missing file, a dead URL or undecodable bytes; every playable source
+// leaves the stopped state (or reports buffering) well within this.
+const int stallTimeoutMs = 8000;
+
+QString titleOf(const QString &location)
+{
+    return location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Both back ends fail on relative paths, so local files go in absolute.
+Phonon::MediaSource fileSource(const QString &fileName)
+{
+    return Phonon::MediaSource(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()));
+}
+
+// A dropped or listed URL: local files by their path, anything else as it is.
+Phonon::MediaSource urlSource(const QUrl &url)
+{
+    return url.isLocalFile() ? fileSource(url.toLocalFile()) : Phonon::MediaSource(url);
+}
+} // namespace
+
+MediaPlayer::MediaPlayer(QWidget *parent)
+    : QWidget(parent)
+    , audioOutput(Phonon::VideoCategory)
+    , videoWidget(new MediaVideoWidget(this, nullptr))
+{
+    setWindowTitle(tr("Media Player"));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    videoWidget->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    stopButton = new QPushButton(this);
+    stopButton->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    rewindButton = new QPushButton(this);
+    rewindButton->setIcon(style()->standardIcon(QStyle::SP_MediaSkipBackward));
+    forwardButton = new QPushButton(this);
+    forwardButton->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
+    forwardButton->setEnabled(false);
+    playButton = new QPushButton(this);
+    playIcon = style()->standardIcon(QStyle::SP_MediaPlay);
+    pauseIcon = style()->standardIcon(QStyle::SP_MediaPause);
+    playButton->setIcon(playIcon);
+
+    seekSlider = new Phonon::SeekSlider(this);
+    seekSlider->setMediaObject(&mediaObject);
+    volumeSlider = new Phonon::VolumeSlider(&audioOutput, nullptr);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    auto *transportRow = new QHBoxLayout;
+
+    infoLabel = new QLabel(this);
+    infoLabel->setMinimumHeight(70);
+    infoLabel->setAcceptDrops(false);
+    infoLabel->setMargin(2);
+    infoLabel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    infoLabel->setLineWidth(2);
+    infoLabel->setAutoFillBackground(true);
+    QPalette palette;
+    palette.setBrush(QPalette::All, QPalette::WindowText, Qt::white);
+
+    for (QPushButton *button : {rewindButton, forwardButton, playButton, stopButton})
+        button->setMinimumSize(34, 28);
+
+    infoLabel->setStyleSheet(QStringLiteral("border-image:url(:/images/screen.png) ; border-width:3px"));
+    infoLabel->setPalette(palette);
+    infoLabel->setText(tr("<center>No media</center>"));
+    volumeSlider->setFixedWidth(120);
+
+    transportRow->addWidget(rewindButton);
+    transportRow->addWidget(stopButton);
+    transportRow->addWidget(playButton);
+    transportRow->addWidget(forwardButton);
+    transportRow->addStretch();
+    transportRow->addWidget(volumeSlider);
+
+    layout->addWidget(infoLabel);
+    setupVideoWindow();
+    layout->addWidget(&videoWindow);
+
+    auto *buttonPanelLayout = new QVBoxLayout;
+    videoWindow.hide();
+    buttonPanelLayout->addLayout(transportRow);
+
+    timeLabel = new QLabel(this);
+    progressLabel = new QLabel(this);
+    auto *seekRow = new QWidget(this);
+    auto *seekLayout = new QHBoxLayout(seekRow);
+    seekLayout->addWidget(seekSlider);
+    seekLayout->addWidget(timeLabel);
+    seekLayout->addWidget(progressLabel);
+    seekLayout->setContentsMargins(0, 0, 0, 0);
+    buttonPanelLayout->addWidget(seekRow);
+    buttonPanelLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto *buttonPanel = new QWidget(this);
+    buttonPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    buttonPanel->setLayout(buttonPanelLayout);
+    layout->addWidget(buttonPanel);
+
+    buildContextMenu();
+    connectMedia();
+
+    rewindButton->setEnabled(false);
+    playButton->setEnabled(false);
+    setAcceptDrops(true);
+
+    audioOutputPath = Phonon::createPath(&mediaObject, &audioOutput);
+    Phonon::createPath(&mediaObject, videoWidget);
+    audioOutput.setVolume(0.7);
+
+    stallTimer.setSingleShot(true);
+    stallTimer.setInterval(stallTimeoutMs);
+    connect(&stallTimer, &QTimer::timeout, this, [this] {
+        if (mediaObject.state() == Phonon::StoppedState && !sourceStarted)
+            reportFailure();
+    });
+}
+
+MediaPlayer::~MediaPlayer()
+{
+    qDebug() << "Media Player killed";
+}
+
+void MediaPlayer::buildContextMenu()
+{
+    contextMenu = new QMenu(this);
+
+    QMenu *aspectMenu = contextMenu->addMenu(tr("&Aspect ratio"));
+    auto *aspectGroup = new QActionGroup(aspectMenu);
+    connect(aspectGroup, &QActionGroup::triggered, this, &MediaPlayer::aspectChanged);
+    aspectGroup->setExclusive(true);
+    for (const QString &text : {tr("Auto"), tr("Scale"), tr("16/9"), tr("4/3")}) {
+        QAction *action = aspectMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(text == tr("Auto"));
+        aspectGroup->addAction(action);
+    }
+
+    QMenu *scaleMenu = contextMenu->addMenu(tr("&Scale mode"));
+    auto *scaleGroup = new QActionGroup(scaleMenu);
+    connect(scaleGroup, &QActionGroup::triggered, this, &MediaPlayer::scaleChanged);
+    scaleGroup->setExclusive(true);
+    for (const QString &text : {tr("Fit in view"), tr("Scale and crop")}) {
+        QAction *action = scaleMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(text == tr("Fit in view"));
+        scaleGroup->addAction(action);
+    }
+
+    fullScreenAction = contextMenu->addAction(tr("Full screen video"));
+    fullScreenAction->setCheckable(true);
+    fullScreenAction->setEnabled(false);
+    connect(fullScreenAction, &QAction::toggled, videoWidget, &MediaVideoWidget::setFullScreen);
+    connect(videoWidget, &MediaVideoWidget::fullScreenChanged, fullScreenAction, &QAction::setChecked);
+
+    contextMenu->addSeparator();
+    settingsAction = contextMenu->addAction(tr("&Settings..."));
+}
+
+void MediaPlayer::connectMedia()
+{
+    connect(rewindButton, &QPushButton::clicked, this, &MediaPlayer::rewind);
+    connect(stopButton, &QPushButton::clicked, this, &MediaPlayer::stop);
+    connect(playButton, &QPushButton::clicked, this, &MediaPlayer::playPause);
+    connect(forwardButton, &QPushButton::clicked, this, &MediaPlayer::forward);
+    connect(videoWidget, &QWidget::customContextMenuRequested, this, &MediaPlayer::showContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &MediaPlayer::showContextMenu);
+    connect(&mediaObject, &Phonon::MediaObject::metaDataChanged, this, &MediaPlayer::updateInfo);
+    connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &MediaPlayer::updateTime);
+    connect(&mediaObject, &Phonon::MediaObject::tick, this, &MediaPlayer::updateTime);
+    connect(&mediaObject, &Phonon::MediaObject::finished, this, &MediaPlayer::finished);
+    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &MediaPlayer::stateChanged);
+    connect(&mediaObject, &Phonon::MediaObject::bufferStatus, this, &MediaPlayer::bufferStatus);
+    connect(&mediaObject, &Phonon::MediaObject::hasVideoChanged, this, &MediaPlayer::hasVideoChanged);
+    connect(&audioOutput, &Phonon::AudioOutput::mutedChanged, this, &MediaPlayer::onMutedChanged);
+    connect(&audioOutput, &Phonon::AudioOutput::volumeChanged, this, &MediaPlayer::onVolumeChanged);
+    // A source that the queue brings in gets its own retry and its own end.
+    connect(&mediaObject, &Phonon::MediaObject::currentSourceChanged, this,
+            [this](const Phonon::MediaSource &source) {
+                if (!(source == retriedSource))
+                    retriedSource = Phonon::MediaSource();
+                failureMessage.clear();
+            });
+}
+
+void MediaPlayer::setupVideoWindow()
+{
+    auto *videoLayout = new QVBoxLayout;
+    videoLayout->addWidget(videoWidget);
+    videoLayout->setContentsMargins(0, 0, 0, 0);
+    videoWindow.setLayout(videoLayout);
+    videoWindow.setMinimumSize(100, 100);
+}
+
+void MediaPlayer::startSource(const Phonon::MediaSource &source, const QString &title)
+{
+    setWindowTitle(titleOf(title));
+    GStreamerRegistry::demoteWebKitSource();
+    retriedSource = Phonon::MediaSource();
+    failureMessage.clear();
+    sourceStarted = false;
+    mediaObject.setCurrentSource(source);
+    mediaObject.play();
+    stallTimer.start();
+}
+
+void MediaPlayer::playLocation(const QString &location)
+{
+    startSource(Phonon::MediaSource(QUrl::fromEncoded(location.toUtf8())), location);
+}
+
+void MediaPlayer::playFile(const QString &fileName)
+{
+    startSource(fileSource(fileName), fileName);
+}
+
+void MediaPlayer::setCompactMode(bool on)
+{
+    compactMode = on;
+}
+
+bool MediaPlayer::pauseForDialog()
+{
+    if (compactMode && mediaObject.hasVideo() && mediaObject.state() == Phonon::PlayingState) {
+        mediaObject.pause();
+        return true;
+    }
+    return false;
+}
+
+void MediaPlayer::stop()
+{
+    stallTimer.stop();
+    mediaObject.stop();
+    emit done();
+}
+
+void MediaPlayer::rewind()
+{
+    mediaObject.seek(0);
+}
+
+void MediaPlayer::forward()
+{
+    const QList<Phonon::MediaSource> queue = mediaObject.queue();
+    if (queue.isEmpty())
+        return;
+    const Phonon::MediaSource next = queue.first();
+    retriedSource = Phonon::MediaSource();
+    failureMessage.clear();
+    sourceStarted = false;
+    mediaObject.setCurrentSource(next);
+    forwardButton->setEnabled(queue.size() > 1);
+    mediaObject.play();
+    stallTimer.start();
+}
+
+void MediaPlayer::playPause()
+{
+    if (mediaObject.state() == Phonon::PlayingState) {
+        mediaObject.pause();
+        return;
+    }
+    if (mediaObject.currentTime() == mediaObject.totalTime())
+        mediaObject.seek(0);
+    mediaObject.play();
+}
+
+void MediaPlayer::finished()
+{
+    // VLC announces the end of a source that never opened before reporting
+    // the error; only media that actually played have reached their end.
+    if (sourceStarted)
+        emit play_finished();
+}
+
+void MediaPlayer::showContextMenu(const QPoint &point)
+{
+    if (videoWidget->isFullScreen())
+        contextMenu->popup(point);
+    else
+        contextMenu->popup(mapToGlobal(point));
+}
+
+void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
+{
+    if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
+        QCoreApplication::processEvents();
+
+    switch (newstate) {
+    case Phonon::LoadingState:
+        rewindButton->setEnabled(false);
+        break;
+    case Phonon::StoppedState:
+        videoWidget->setFullScreen(false);
+        Q_FALLTHROUGH();
+    case Phonon::PausedState: {
+        playButton->setIcon(playIcon);
+        const bool valid = mediaObject.currentSource().type() != Phonon::MediaSource::Invalid;
+        playButton->setEnabled(valid);
+        rewindButton->setEnabled(valid);
+        if (newstate == Phonon::PausedState)
+            stallTimer.stop();
+        break;
+    }
+    case Phonon::PlayingState:
+        stallTimer.stop();
+        sourceStarted = true;
+        playButton->setEnabled(true);
+        playButton->setIcon(pauseIcon);
+        if (mediaObject.hasVideo())
+            videoWindow.show();
+        rewindButton->setEnabled(true);
+        break;
+    case Phonon::BufferingState:
+        rewindButton->setEnabled(true);
+        break;
+    case Phonon::ErrorState:
+        handleError();
+        break;
+    }
+}
+
+void MediaPlayer::handleError()
+{
+    stallTimer.stop();
+    const Phonon::MediaSource source = mediaObject.currentSource();
+    if (mediaObject.errorType() == Phonon::FatalError || source == retriedSource) {
+        reportFailure();
+        return;
+    }
+    // One more attempt only: a source that fails again is not coming back.
+    retriedSource = source;
+    qDebug() << mediaObject.errorString();
+    mediaObject.play();
+    updateInfo();
+}
+
+void MediaPlayer::reportFailure()
+{
+    stallTimer.stop();
+    playButton->setEnabled(false);
+    rewindButton->setEnabled(false);
+    failureMessage = mediaObject.errorString();
+    if (failureMessage.isEmpty()) {
+        failureMessage = tr("The location %1 could not be played.")
+                             .arg(MediaText::sourceName(mediaObject.currentSource()));
+    }
+    QMessageBox::warning(this, QStringLiteral("Phonon Mediaplayer"), failureMessage, QMessageBox::Close);
+    emit done();
+    updateInfo();
+}
+
+void MediaPlayer::hasVideoChanged(bool hasVideo)
+{
+    infoLabel->setVisible(!hasVideo);
+    videoWindow.setVisible(hasVideo);
+    fullScreenAction->setEnabled(hasVideo);
+}
+
+void MediaPlayer::onMutedChanged(bool)
+{
+}
+
+void MediaPlayer::onVolumeChanged(qreal)
+{
+}
+
+void MediaPlayer::updateTime()
+{
+    timeLabel->setText(MediaText::timeText(mediaObject.currentTime(), mediaObject.totalTime()));
+}
+
+void MediaPlayer::bufferStatus(int percent)
+{
+    // Data arriving means the source is alive, however slowly.
+    if (percent > 0 && stallTimer.isActive())
+        stallTimer.start();
+    progressLabel->setText(MediaText::bufferText(percent));
+}
+
+void MediaPlayer::updateInfo()
+{
+    QString message = mediaObject.errorString();
+    if (message.isEmpty())
+        message = failureMessage;
+    infoLabel->setText(MediaText::infoText(mediaObject.metaData(), mediaObject.currentSource(), message));
+}
+
+void MediaPlayer::paintEvent(QPaintEvent *)
+{
+    QStyleOption option;
+    option.initFrom(this);
+    QPainter painter(this);
+    style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+}
+
+void MediaPlayer::setAspect(int value)
+{
+    videoWidget->setAspectRatio(static_cast<Phonon::VideoWidget::AspectRatio>(value));
+}
+
+void MediaPlayer::setScale(int value)
+{
+    videoWidget->setScaleMode(static_cast<Phonon::VideoWidget::ScaleMode>(value));
+}
+
+void MediaPlayer::setSaturation(int value)
+{
+    videoWidget->setSaturation(value * 0.125f);
+}
+
+void MediaPlayer::setContrast(int value)
+{
+    videoWidget->setContrast(value * 0.125f);
+}
+
+void MediaPlayer::setHue(int value)
+{
+    videoWidget->setHue(value * 0.125f);
+}
+
+void MediaPlayer::setBrightness(int value)
+{
+    videoWidget->setBrightness(value * 0.125f);
+}
+
+void MediaPlayer::aspectChanged(QAction *action)
+{
+    const QString text = action->text();
+    if (text == tr("16/9"))
+        videoWidget->setAspectRatio(Phonon::VideoWidget::AspectRatio16_9);
+    else if (text == tr("Scale"))
+        videoWidget->setAspectRatio(Phonon::VideoWidget::AspectRatioWidget);
+    else if (text == tr("4/3"))
+        videoWidget->setAspectRatio(Phonon::VideoWidget::AspectRatio4_3);
+    else
+        videoWidget->setAspectRatio(Phonon::VideoWidget::AspectRatioAuto);
+}
+
+void MediaPlayer::scaleChanged(QAction *action)
+{
+    if (action->text() == tr("Scale and crop"))
+        videoWidget->setScaleMode(Phonon::VideoWidget::ScaleAndCrop);
+    else
+        videoWidget->setScaleMode(Phonon::VideoWidget::FitInView);
+}
+
+void MediaPlayer::openFile()
+{
+    const bool paused = pauseForDialog();
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, QString(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
+    if (paused)
+        mediaObject.play();
+    mediaObject.clearQueue();
+    if (!files.isEmpty()) {
+        playFile(files.first());
+        for (int i = 1; i < files.size(); ++i)
+            mediaObject.enqueue(fileSource(files.at(i)));
+    }
+    forwardButton->setEnabled(!mediaObject.queue().isEmpty());
+}
+
+void MediaPlayer::openUrl()
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(settingsGroup));
+    const QString stored = settings.value(QStringLiteral("location")).toString();
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, tr("Open Location"), tr("Please enter a valid address here:"),
+                                               QLineEdit::Normal, stored, &ok);
+    if (ok && !text.isEmpty()) {
+        playLocation(text);
+        settings.setValue(QStringLiteral("location"), text);
+    }
+}
+
+void MediaPlayer::openRamFile()
+{
+    QSettings settings;
+    settings.beginGroup(QLatin1String(settingsGroup));
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, QString(), settings.value(QStringLiteral("openRamFile")).toString(),
+        QStringLiteral("RAM files (*.ram)"));
+    if (files.isEmpty())
+        return;
+    const QList<QUrl> urls = RamPlaylist::read(files);
+    if (!urls.isEmpty()) {
+        mediaObject.clearQueue();
+        playLocation(urls.first().toString());
+        for (int i = 1; i < urls.size(); ++i)
+            mediaObject.enqueue(Phonon::MediaSource(urls.at(i)));
+        mediaObject.play();
+    }
+    forwardButton->setEnabled(!mediaObject.queue().isEmpty());
+    settings.setValue(QStringLiteral("openRamFile"), files.first());
+}
+
+void MediaPlayer::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void MediaPlayer::dragMoveEvent(QDragMoveEvent *event)
+{
+    const Qt::DropAction action = event->proposedAction();
+    if (event->mimeData()->hasUrls() && (action == Qt::CopyAction || action == Qt::MoveAction))
+        event->acceptProposedAction();
+}
+
+void MediaPlayer::dropEvent(QDropEvent *event)
+{
+    if (event->mimeData()->hasUrls() && event->proposedAction() != Qt::LinkAction) {
+        event->acceptProposedAction();
+        handleDrop(event);
+    } else {
+        event->ignore();
+    }
+}
+
+void MediaPlayer::handleDrop(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (event->proposedAction() == Qt::MoveAction) {
+        for (const QUrl &url : urls)
+            mediaObject.enqueue(urlSource(url));
+    } else {
+        mediaObject.clearQueue();
+        if (!urls.isEmpty()) {
+            const QUrl &first = urls.first();
+            const QString path = first.toLocalFile();
+            if (first.isLocalFile() && QFileInfo(path).isDir()) {
+                const QStringList names = QDir(path).entryList(QDir::Files);
+                if (!names.isEmpty()) {
+                    const QString prefix = path + QDir::separator();
+                    playFile(prefix + names.first());
+                    for (int i = 1; i < names.size(); ++i)
+                        mediaObject.enqueue(fileSource(prefix + names.at(i)));
+                }
+            } else {
+                if (first.isLocalFile())
+                    playFile(path);
+                else
+                    playLocation(QString::fromUtf8(first.toEncoded()));
+                for (int i = 1; i < urls.size(); ++i)
+                    mediaObject.enqueue(urlSource(urls.at(i)));
+            }
+        }
+    }
+    forwardButton->setEnabled(!mediaObject.queue().isEmpty());
+    mediaObject.play();
+}

@@ -1,0 +1,127 @@
+#ifndef MEDIAPLAYER_H
+#define MEDIAPLAYER_H
+
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <phonon/AudioOutput>
+#include <phonon/MediaObject>
+#include <phonon/MediaSource>
+#include <phonon/Path>
+
+class QAction;
+class QDialog;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QLabel;
+class QMenu;
+class QPaintEvent;
+class QPushButton;
+
+namespace Phonon {
+class Effect;
+class SeekSlider;
+class VolumeSlider;
+} // namespace Phonon
+
+class MediaVideoWidget;
+
+// One media player window: plays one source through Phonon with a queue of
+// further sources behind it, and mirrors the media object's state in its
+// controls.
+class MediaPlayer : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MediaPlayer(QWidget *parent = nullptr);
+    ~MediaPlayer() override;
+
+    void playLocation(const QString &location);
+    void playFile(const QString &fileName);
+    void setCompactMode(bool on);
+    bool pauseForDialog();
+    void handleDrop(QDropEvent *event);
+
+signals:
+    void done();
+    void play_finished();
+
+public slots:
+    void openFile();
+    void stop();
+    void rewind();
+    void forward();
+    void updateInfo();
+    void updateTime();
+    void finished();
+    void playPause();
+    void scaleChanged(QAction *action);
+    void aspectChanged(QAction *action);
+
+private slots:
+    void setAspect(int);
+    void setScale(int);
+    void setSaturation(int);
+    void setContrast(int);
+    void setHue(int);
+    void setBrightness(int);
+    void stateChanged(Phonon::State newstate, Phonon::State oldstate);
+    void showContextMenu(const QPoint &point);
+    void bufferStatus(int percent);
+    void openUrl();
+    void openRamFile();
+    void hasVideoChanged(bool);
+    void onMutedChanged(bool);
+    void onVolumeChanged(qreal);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void buildContextMenu();
+    void setupVideoWindow();
+    void connectMedia();
+    void startSource(const Phonon::MediaSource &source, const QString &title);
+    void handleError();
+    void reportFailure();
+
+    QIcon playIcon;
+    QIcon pauseIcon;
+    QMenu *contextMenu = nullptr;
+    QPushButton *stopButton = nullptr;
+    QPushButton *playButton = nullptr;
+    QPushButton *rewindButton = nullptr;
+    QPushButton *forwardButton = nullptr;
+    Phonon::SeekSlider *seekSlider = nullptr;
+    QLabel *timeLabel = nullptr;
+    QLabel *progressLabel = nullptr;
+    Phonon::VolumeSlider *volumeSlider = nullptr;
+    QLabel *infoLabel = nullptr;
+    QAction *fullScreenAction = nullptr;
+    QAction *settingsAction = nullptr;
+    QWidget videoWindow;
+    Phonon::MediaObject mediaObject;
+    Phonon::AudioOutput audioOutput;
+    MediaVideoWidget *videoWidget;
+    Phonon::Path audioOutputPath;
+    bool compactMode = false;
+
+    // The back ends report unplayable media as non-fatal errors (VLC, which
+    // then fails again on every retry) or not at all (GStreamer stops
+    // silently). These keep one retry per source and notice a silent stop.
+    Phonon::MediaSource retriedSource;
+    bool sourceStarted = false;
+    QString failureMessage;
+    QTimer stallTimer;
+
+    // Tests reach the controls through this accessor.
+    friend class MediaPlayerInspector;
+};
+
+#endif // MEDIAPLAYER_H

@@ -1,0 +1,91 @@
+#include "mediatext.h"
+
+#include <QUrl>
+
+#include <phonon/MediaSource>
+
+namespace {
+const int maxNameLength = 30;
+const QString highlight = QStringLiteral("<font color=#ffeeaa>");
+
+QString clock(qint64 ms, bool withHours)
+{
+    const qint64 seconds = ms / 1000;
+    const qint64 minutes = seconds / 60;
+    const qint64 hours = minutes / 60;
+    const QChar zero(QLatin1Char('0'));
+    if (withHours)
+        return QStringLiteral("%1:%2:%3").arg(hours).arg(minutes % 60, 2, 10, zero).arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1:%2").arg(minutes).arg(seconds % 60, 2, 10, zero);
+}
+
+QString afterLastSlash(const QString &text)
+{
+    return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
+}
+} // namespace
+
+namespace MediaText {
+
+QString cut(const QString &text)
+{
+    if (text.length() <= maxNameLength)
+        return text;
+    return text.left(maxNameLength) + QStringLiteral("...");
+}
+
+QString timeText(qint64 position, qint64 length)
+{
+    // Back ends report an unknown length as -1.
+    position = qMax<qint64>(position, 0);
+    length = qMax<qint64>(length, 0);
+    if (position == 0 && length == 0)
+        return QString();
+    const bool withHours = length / 3600000 > 0;
+    QString text = clock(position, withHours);
+    if (length != 0)
+        text += QStringLiteral(" / ") + clock(length, withHours);
+    return text;
+}
+
+QString bufferText(int percent)
+{
+    if (percent == 100)
+        return QString();
+    return QString::fromLatin1("(%1%)").arg(percent);
+}
+
+QString sourceName(const Phonon::MediaSource &source)
+{
+    if (source.type() == Phonon::MediaSource::Url)
+        return source.url().toString();
+    return cut(afterLastSlash(source.fileName()));
+}
+
+QString infoText(const QMultiMap<QString, QString> &metaData,
+                 const Phonon::MediaSource &source, const QString &message)
+{
+    const QString artist = cut(metaData.value(QStringLiteral("ARTIST")));
+    const QString title = metaData.value(QStringLiteral("TITLE"));
+    const int bitrate = metaData.value(QStringLiteral("BITRATE")).toInt();
+    const QString name = sourceName(source);
+
+    QString text;
+    if (!title.isEmpty()) {
+        text += QStringLiteral("Title: ") + highlight + cut(title) + QStringLiteral("<br></font>");
+    } else if (!name.isEmpty()) {
+        const bool isUrl = source.type() == Phonon::MediaSource::Url;
+        text += (isUrl ? QStringLiteral("Url: ") : QStringLiteral("File: ")) + highlight + cut(name)
+                + QStringLiteral("</font>");
+    }
+    if (!artist.isEmpty())
+        text += QStringLiteral("Artist:  ") + highlight + artist + QStringLiteral("</font>");
+    if (bitrate != 0)
+        text += QStringLiteral("<br>Bitrate:  ") + highlight + QString::number(bitrate / 1000)
+                + QStringLiteral("kbit</font>");
+    if (!message.isEmpty())
+        text += QStringLiteral("<br>Message:  ") + highlight + message + QStringLiteral("</font>");
+    return text;
+}
+
+} // namespace MediaText
