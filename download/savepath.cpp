@@ -42,7 +42,9 @@ QString refusalFor(const QString &directory, const QString &name)
         return tr("the name is an absolute path outside the download folder");
     if (climbsOut(name))
         return tr("the name leads out of the download folder with \"..\"");
-    if (QDir::cleanPath(directory + name) == QDir::cleanPath(directory))
+    QString windowsReading = name;
+    windowsReading.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (QDir::cleanPath(directory + windowsReading) == QDir::cleanPath(directory))
         return tr("the name does not name a file inside the download folder");
     return QString();
 }

@@ -1,0 +1,44 @@
+#ifndef FIXTURESERVER_H
+#define FIXTURESERVER_H
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QProcess>
+#include <QStringList>
+#include <QUrl>
+
+// fixture_server.py on ephemeral loopback ports: one plain HTTP listener and
+// one HTTPS listener per certificate, stopped with this object.
+class FixtureServer
+{
+public:
+    using Certificate = QPair<QString, QString>; // certificate file, key file
+
+    ~FixtureServer();
+
+    bool start(const QList<Certificate> &certificates = {}, int timeoutMs = 30000);
+    void stop();
+
+    QUrl http(const QString &path) const;
+    QUrl https(int listener, const QString &path) const;
+
+    // Paths requested so far, oldest first.
+    QStringList requests() const;
+
+    // Writes a self-signed certificate for `commonName` and its key with
+    // openssl; `extraOptions` go to "openssl req".
+    static bool makeCertificate(const QString &certFile, const QString &keyFile,
+                                const QString &commonName, const QStringList &extraOptions = {});
+
+    // The body the server sends for /bytes/<size>, rebuilt here.
+    static QByteArray pattern(qint64 offset, qint64 length);
+    // Whether the file holds exactly the /bytes/<size> body; `why` says where not.
+    static bool fileHoldsPattern(const QString &path, qint64 size, QString *why);
+
+private:
+    QProcess process;
+    QList<QUrl> bases;
+};
+
+#endif // FIXTURESERVER_H

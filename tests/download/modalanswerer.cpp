@@ -1,0 +1,45 @@
+#include "modalanswerer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+
+ModalAnswerer::ModalAnswerer()
+{
+    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer.start(20);
+}
+
+ModalAnswerer &ModalAnswerer::then(const Answer &answer)
+{
+    answers << answer;
+    return *this;
+}
+
+ModalAnswerer &ModalAnswerer::then(QMessageBox::StandardButton button)
+{
+    return then([button](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        if (box && box->button(button))
+            box->button(button)->click();
+        else if (auto *dialog = qobject_cast<QDialog *>(widget))
+            dialog->reject(); // the test's check on `seen` reports the mismatch
+    });
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget *widget = QApplication::activeModalWidget();
+    if (!widget || widget == lastAnswered)
+        return;
+    lastAnswered = widget;
+    auto *box = qobject_cast<QMessageBox *>(widget);
+    seen << (box ? box->text() : widget->windowTitle());
+    if (answers.isEmpty()) {
+        ++unexpected;
+        if (auto *dialog = qobject_cast<QDialog *>(widget))
+            dialog->reject();
+        return;
+    }
+    answers.takeFirst()(widget);
+}
