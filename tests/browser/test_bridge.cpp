@@ -1,0 +1,666 @@
+// The script bridge as the chart page uses it: lookups whose answers come back
+// to process_youtube and process_ajax, outside links, and handlers that page
+// script calls itself. Everything is driven from page script and read back
+// from what the page recorded, never from the bridge's own state.
+
+#include "browserview.h"
+#include "chartservice.h"
+#include "scriptstring.h"
+#include "testenvironment.h"
+#include "urlcatcher.h"
+
+#include <QGraphicsScene>
+#include <QGraphicsWebView>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Debug messages the application wrote, without the page's own console
+// messages (those end in " on line:N Source:URL").
+QStringList appMessages;
+QtMessageHandler previousHandler = nullptr;
+
+void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const bool console = message.contains(QLatin1String(" on line:")) && message.contains(QLatin1String(" Source:"));
+    if (type == QtDebugMsg) {
+        if (!console)
+            appMessages.append(message);
+        return;
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+// What process_youtube must receive: the bytes up to the first zero byte,
+// each as the character of the same number.
+QString textUpToZero(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes) {
+        if (byte == '\0')
+            break;
+        text.append(QChar(uchar(byte)));
+    }
+    return text;
+}
+
+// What process_ajax must receive: every byte as the character of the same number.
+QString textOfAllBytes(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes)
+        text.append(QChar(uchar(byte)));
+    return text;
+}
+
+// The chart service's /answer?size=N body.
+QByteArray patternAnswer(int size)
+{
+    const QByteArray pattern("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_");
+    QByteArray body;
+    body.reserve(size);
+    while (body.size() + pattern.size() <= size)
+        body.append(pattern);
+    body.append(pattern.left(size - body.size()));
+    return body;
+}
+
+QByteArray allBytesFrom(int first, int last)
+{
+    QByteArray bytes;
+    for (int b = first; b <= last; ++b)
+        bytes.append(char(b));
+    return bytes;
+}
+
+QString scriptQuoted(const QString &text)
+{
+    // The test's own URLs hold no quote or backslash; keep it that way.
+    Q_ASSERT(!text.contains(QLatin1Char('\'')) && !text.contains(QLatin1Char('\\')));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+// A port on 127.0.0.1 where nothing listens.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace
+
+class BridgeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void youtubeAnswer_data();
+    void youtubeAnswer();
+    void ajaxAnswer_data();
+    void ajaxAnswer();
+    void largeAnswer_data();
+    void largeAnswer();
+    void failedLookup_data();
+    void failedLookup();
+    void refusedLookup_data();
+    void refusedLookup();
+    void overlappingLookups_data();
+    void overlappingLookups();
+    void handlersWithNothingPending();
+    void handlerEndsLatestPendingLookup_data();
+    void handlerEndsLatestPendingLookup();
+    void handlerPassesBodySoFar();
+    void handlerCalledFromAnswerCallback_data();
+    void handlerCalledFromAnswerCallback();
+
+    void literalEvaluatesToText_data();
+    void literalEvaluatesToText();
+
+    void launchMarket_data();
+    void launchMarket();
+
+private:
+    void answers_data();
+    QWebFrame *frame() const;
+    QVariant js(const QString &script) const;
+    QStringList received(const QString &kind) const;
+    int receivedCount(const QString &kind) const;
+    QString lookupCall(const QString &kind, const QString &url) const;
+    void lookup(const QString &kind, const QString &url);
+    QString answerUrl(const QByteArray &bytes) const;
+    QString slowUrl(int ms, const QString &body) const;
+
+    ChartService service;
+    std::unique_ptr<BrowserView> view;
+    QGraphicsWebView *webView = nullptr;
+};
+
+void BridgeTest::initTestCase()
+{
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+
+    // As main() sets them up.
+    QWebSettings *web = QWebSettings::globalSettings();
+    web->setAttribute(QWebSettings::JavascriptEnabled, true);
+    web->setAttribute(QWebSettings::PluginsEnabled, true);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+
+    qputenv("MELODRIFT_START_URL", service.startPage().toEncoded());
+    view = std::make_unique<BrowserView>(nullptr);
+    view->resize(640, 480);
+    view->show();
+
+    // The member named scene hides QGraphicsView::scene(); ask the base.
+    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view.get())->scene()->items()) {
+        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
+            webView = candidate;
+    }
+    QVERIFY(webView);
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
+                             30000);
+    // Kept so that tests which wrap the page's callbacks can put them back.
+    js(QStringLiteral("window.originalYoutube = process_youtube; window.originalAjax = process_ajax;"));
+    previousHandler = qInstallMessageHandler(captureMessages);
+}
+
+void BridgeTest::init()
+{
+    js(QStringLiteral("process_youtube = window.originalYoutube; process_ajax = window.originalAjax;"
+                      "received.youtube.length = 0; received.ajax.length = 0; delete window.injected;"));
+    appMessages.clear();
+}
+
+void BridgeTest::cleanup()
+{
+    // An answer that ran anything of its own in the page is a fault whatever the test.
+    QVERIFY2(js(QStringLiteral("typeof window.injected === 'undefined'")).toBool(), "an answer ran as script");
+}
+
+void BridgeTest::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
+    view.reset();
+    service.stop();
+}
+
+QWebFrame *BridgeTest::frame() const
+{
+    return webView->page()->mainFrame();
+}
+
+QVariant BridgeTest::js(const QString &script) const
+{
+    return frame()->evaluateJavaScript(script);
+}
+
+QStringList BridgeTest::received(const QString &kind) const
+{
+    // Anything but a string shows as a marker that no expected text equals.
+    const QVariantList list = js(QStringLiteral("received.%1.map(function (t) {"
+                                                " return typeof t === 'string' ? t : '<not a string: ' + typeof t + '>'; })")
+                                     .arg(kind))
+                                  .toList();
+    QStringList texts;
+    for (const QVariant &v : list)
+        texts.append(v.toString());
+    return texts;
+}
+
+int BridgeTest::receivedCount(const QString &kind) const
+{
+    return js(QStringLiteral("received.%1.length").arg(kind)).toInt();
+}
+
+QString BridgeTest::lookupCall(const QString &kind, const QString &url) const
+{
+    const QString slot = kind == QLatin1String("youtube") ? QStringLiteral("request_youtube")
+                                                          : QStringLiteral("search_song_nokia");
+    return QStringLiteral("Player.%1(%2);").arg(slot, scriptQuoted(url));
+}
+
+void BridgeTest::lookup(const QString &kind, const QString &url)
+{
+    js(lookupCall(kind, url));
+}
+
+QString BridgeTest::answerUrl(const QByteArray &bytes) const
+{
+    return service.url(QStringLiteral("answer?hex=") + QString::fromLatin1(bytes.toHex())).toString();
+}
+
+QString BridgeTest::slowUrl(int ms, const QString &body) const
+{
+    return service.url(QStringLiteral("slow?ms=%1&body=%2").arg(ms).arg(body)).toString();
+}
+
+// Answers -----------------------------------------------------------------
+
+void BridgeTest::answers_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+
+    QTest::newRow("abc") << QByteArray("abc");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("bytes above 127") << allBytesFrom(0x80, 0xff);
+    QTest::newRow("zero byte inside") << QByteArray("ab\0cd", 5);
+    QTest::newRow("zero byte first") << QByteArray("\0abc", 4);
+    QTest::newRow("every byte around a zero") << allBytesFrom(1, 255) + QByteArray(1, '\0') + allBytesFrom(1, 255);
+    QTest::newRow("quotes and backslashes") << QByteArray("'\"\\' \\\\ \\x41 \\u0041 \\0 `${x}` \\");
+    QTest::newRow("quote that closes the call") << QByteArray("');window.injected=1;('");
+    QTest::newRow("atob breakout") << QByteArray("')+(window.injected=1)+(' ') );window.injected=1;//");
+    QTest::newRow("line breaks") << QByteArray("one\ntwo\rthree\r\nfour\n");
+    QTest::newRow("next line and latin-1 space") << QByteArray("a\x85" "b\xa0" "c");
+    QTest::newRow("control characters") << allBytesFrom(1, 0x1f) + QByteArray("\x7f");
+    QTest::newRow("script end tag") << QByteArray("</script><script>window.injected=1</script><!-- -->");
+    QTest::newRow("utf-8 bytes of a line separator") << QByteArray("\xe2\x80\xa8|\xe2\x80\xa9");
+}
+
+void BridgeTest::youtubeAnswer_data()
+{
+    answers_data();
+}
+
+void BridgeTest::youtubeAnswer()
+{
+    QFETCH(QByteArray, answer);
+    lookup(QStringLiteral("youtube"), answerUrl(answer));
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")), 1, 10000);
+    QCOMPARE(received(QStringLiteral("youtube")), QStringList{textUpToZero(answer)});
+    QCOMPARE(receivedCount(QStringLiteral("ajax")), 0);
+}
+
+void BridgeTest::ajaxAnswer_data()
+{
+    answers_data();
+}
+
+void BridgeTest::ajaxAnswer()
+{
+    QFETCH(QByteArray, answer);
+    lookup(QStringLiteral("ajax"), answerUrl(answer));
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("ajax")), 1, 10000);
+    QCOMPARE(received(QStringLiteral("ajax")), QStringList{textOfAllBytes(answer)});
+    QCOMPARE(receivedCount(QStringLiteral("youtube")), 0);
+}
+
+void BridgeTest::largeAnswer_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("size");
+    QTest::newRow("youtube 16 MiB") << QStringLiteral("youtube") << 16 * 1024 * 1024;
+    QTest::newRow("ajax 16 MiB") << QStringLiteral("ajax") << 16 * 1024 * 1024;
+}
+
+void BridgeTest::largeAnswer()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, size);
+    lookup(kind, service.url(QStringLiteral("answer?size=%1").arg(size)).toString());
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 120000);
+    const QString got = received(kind).value(0);
+    QCOMPARE(got.size(), size);
+    QVERIFY2(got == textOfAllBytes(patternAnswer(size)), "the answer's text differs from the bytes sent");
+}
+
+// Failures ----------------------------------------------------------------
+
+void BridgeTest::failedLookup_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("expected");
+
+    const QString unreachable = QStringLiteral("http://127.0.0.1:%1/lookup").arg(closedPort());
+    const QString errorWithBody = service.url(QStringLiteral("status/404?body=no%20such%20song")).toString();
+    const QString serverError = service.url(QStringLiteral("status/500?body=it%27s%20broken")).toString();
+    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+        const QByteArray k = kind.toLatin1() + ": ";
+        QTest::newRow((k + "unreachable host").constData()) << kind << unreachable << QString();
+        QTest::newRow((k + "HTTP 404 with a body").constData()) << kind << errorWithBody << QStringLiteral("no such song");
+        QTest::newRow((k + "HTTP 500 with a quote in the body").constData()) << kind << serverError << QStringLiteral("it's broken");
+        QTest::newRow((k + "host does not parse").constData()) << kind << QStringLiteral("http://[::1") << QString();
+        QTest::newRow((k + "space in host").constData()) << kind << QStringLiteral("http://exa mple.org/") << QString();
+        QTest::newRow((k + "port out of range").constData()) << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
+    }
+}
+
+void BridgeTest::failedLookup()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, url);
+    QFETCH(QString, expected);
+    lookup(kind, url);
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 15000);
+    QCOMPARE(received(kind), QStringList{expected});
+    // Answered once, not again later.
+    QTest::qWait(200);
+    QCOMPARE(receivedCount(kind), 1);
+}
+
+void BridgeTest::refusedLookup_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("url");
+
+    static QTemporaryDir dir;
+    const QString secretPath = dir.path() + QStringLiteral("/secret.txt");
+    QFile secret(secretPath);
+    if (secret.open(QIODevice::WriteOnly))
+        secret.write("local secret");
+    secret.close();
+    const QString fileUrl = QUrl::fromLocalFile(secretPath).toString();
+    const QString ftp = QStringLiteral("ftp://127.0.0.1:%1/x").arg(closedPort());
+
+    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+        const QByteArray k = kind.toLatin1() + ": ";
+        QTest::newRow((k + "file URL").constData()) << kind << fileUrl;
+        QTest::newRow((k + "file URL in capitals").constData()) << kind << QString(fileUrl).replace(0, 4, QStringLiteral("FILE"));
+        QTest::newRow((k + "data URL").constData()) << kind << QStringLiteral("data:text/plain,local%20data");
+        QTest::newRow((k + "resource URL").constData()) << kind << QStringLiteral("qrc:/images/screen.png");
+        QTest::newRow((k + "ftp URL").constData()) << kind << ftp;
+        QTest::newRow((k + "relative URL").constData()) << kind << QStringLiteral("answer?hex=41");
+        QTest::newRow((k + "bare path").constData()) << kind << secretPath;
+        QTest::newRow((k + "empty").constData()) << kind << QString();
+    }
+}
+
+void BridgeTest::refusedLookup()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, url);
+    lookup(kind, url);
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 10000);
+    QCOMPARE(received(kind), QStringList{QString()});
+    QVERIFY2(!appMessages.isEmpty(), "no debug message says why the lookup was refused");
+    if (!url.isEmpty()) {
+        const bool named = std::any_of(appMessages.cbegin(), appMessages.cend(),
+                                       [&](const QString &m) { return m.contains(url); });
+        QVERIFY2(named, qPrintable(QStringLiteral("no debug message names the URL: ") + appMessages.join('|')));
+    }
+}
+
+// Lookups at the same time ------------------------------------------------
+
+void BridgeTest::overlappingLookups_data()
+{
+    QTest::addColumn<QString>("firstKind");
+    QTest::addColumn<QString>("secondKind");
+
+    const QString y = QStringLiteral("youtube");
+    const QString a = QStringLiteral("ajax");
+    QTest::newRow("youtube, then youtube") << y << y;
+    QTest::newRow("ajax, then ajax") << a << a;
+    QTest::newRow("youtube, then ajax") << y << a;
+    QTest::newRow("ajax, then youtube") << a << y;
+}
+
+void BridgeTest::overlappingLookups()
+{
+    QFETCH(QString, firstKind);
+    QFETCH(QString, secondKind);
+    // The first is still running when the second answers.
+    js(lookupCall(firstKind, slowUrl(1500, QStringLiteral("first")))
+       + lookupCall(secondKind, answerUrl("second")));
+
+    QStringList youtube;
+    QStringList ajax;
+    (secondKind == QLatin1String("youtube") ? youtube : ajax).append(QStringLiteral("second"));
+    (firstKind == QLatin1String("youtube") ? youtube : ajax).append(QStringLiteral("first"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")) + receivedCount(QStringLiteral("ajax")), 2,
+                              10000);
+    QTest::qWait(300);
+    QCOMPARE(received(QStringLiteral("youtube")), youtube);
+    QCOMPARE(received(QStringLiteral("ajax")), ajax);
+}
+
+// Handlers that page script calls -------------------------------------------
+
+void BridgeTest::handlersWithNothingPending()
+{
+    js(QStringLiteral("Player.httpFinished(); Player.httpFinished_nokia(); Player.httpFinished();"));
+    QTest::qWait(300);
+    QCOMPARE(receivedCount(QStringLiteral("youtube")), 0);
+    QCOMPARE(receivedCount(QStringLiteral("ajax")), 0);
+
+    // A lookup started afterwards is answered as usual.
+    js(lookupCall(QStringLiteral("youtube"), answerUrl("after")) + lookupCall(QStringLiteral("ajax"), answerUrl("after")));
+    QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("youtube")), QStringList{QStringLiteral("after")}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("ajax")), QStringList{QStringLiteral("after")}, 10000);
+
+    // Once everything is answered, a handler again has nothing to do.
+    js(QStringLiteral("Player.httpFinished(); Player.httpFinished_nokia();"));
+    QTest::qWait(300);
+    QCOMPARE(receivedCount(QStringLiteral("youtube")), 1);
+    QCOMPARE(receivedCount(QStringLiteral("ajax")), 1);
+}
+
+void BridgeTest::handlerEndsLatestPendingLookup_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>("otherKind");
+    QTest::newRow("youtube") << QStringLiteral("youtube") << QStringLiteral("httpFinished") << QStringLiteral("ajax");
+    QTest::newRow("ajax") << QStringLiteral("ajax") << QStringLiteral("httpFinished_nokia") << QStringLiteral("youtube");
+}
+
+void BridgeTest::handlerEndsLatestPendingLookup()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, handler);
+    QFETCH(QString, otherKind);
+    // Two of this kind and one of the other, all still running.
+    js(lookupCall(kind, slowUrl(1500, QStringLiteral("older"))) + lookupCall(kind, slowUrl(1500, QStringLiteral("newer")))
+       + lookupCall(otherKind, slowUrl(1500, QStringLiteral("other"))));
+    QTest::qWait(300);
+
+    // Nothing of the newer answer has arrived yet: it ends with an empty text.
+    js(QStringLiteral("Player.%1();").arg(handler));
+    QCOMPARE(received(kind), QStringList{QString()});
+    QCOMPARE(receivedCount(otherKind), 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind) + receivedCount(otherKind), 3, 10000);
+    QTest::qWait(500);
+    QCOMPARE(received(kind), (QStringList{QString(), QStringLiteral("older")}));
+    QCOMPARE(received(otherKind), QStringList{QStringLiteral("other")});
+}
+
+void BridgeTest::handlerPassesBodySoFar()
+{
+    // The service sends the first 64 KiB, then waits before the rest.
+    const int size = 2 * 65536;
+    lookup(QStringLiteral("youtube"), service.url(QStringLiteral("answer?size=%1&pause_ms=2500").arg(size)).toString());
+    QTest::qWait(1000);
+    js(QStringLiteral("Player.httpFinished();"));
+    QCOMPARE(receivedCount(QStringLiteral("youtube")), 1);
+    const QString part = received(QStringLiteral("youtube")).value(0);
+    QCOMPARE(part, textOfAllBytes(patternAnswer(65536)));
+
+    // That request has ended: the rest never comes.
+    QTest::qWait(2500);
+    QCOMPARE(receivedCount(QStringLiteral("youtube")), 1);
+}
+
+void BridgeTest::handlerCalledFromAnswerCallback_data()
+{
+    QTest::addColumn<QString>("answeredKind");
+    QTest::addColumn<QString>("callback");
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>("pendingKind"); // empty: nothing else pending
+    QTest::addColumn<QStringList>("youtube");
+    QTest::addColumn<QStringList>("ajax");
+
+    const QString y = QStringLiteral("youtube");
+    const QString a = QStringLiteral("ajax");
+    const QString nothing;
+    const QStringList answered{QStringLiteral("answered")};
+    const QStringList ended{QString()};
+    const QStringList none;
+
+    QTest::newRow("own handler, nothing pending")
+        << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished") << nothing << answered << none;
+    QTest::newRow("own handler in ajax, nothing pending")
+        << a << QStringLiteral("process_ajax") << QStringLiteral("httpFinished_nokia") << nothing << none << answered;
+    QTest::newRow("other handler, nothing pending")
+        << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished_nokia") << nothing << answered << none;
+    QTest::newRow("ajax ended from process_youtube")
+        << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished_nokia") << a << answered << ended;
+    QTest::newRow("youtube ended from process_ajax")
+        << a << QStringLiteral("process_ajax") << QStringLiteral("httpFinished") << y << ended << answered;
+}
+
+void BridgeTest::handlerCalledFromAnswerCallback()
+{
+    // A page may call a handler while it is being answered; that call must
+    // not be mistaken for the answer that is being delivered.
+    QFETCH(QString, answeredKind);
+    QFETCH(QString, callback);
+    QFETCH(QString, handler);
+    QFETCH(QString, pendingKind);
+    QFETCH(QStringList, youtube);
+    QFETCH(QStringList, ajax);
+
+    js(QStringLiteral("window.wrappedOnce = false;"
+                      "(function () { var original = %1;"
+                      "  %1 = function (text) { original(text);"
+                      "    if (!window.wrappedOnce) { window.wrappedOnce = true; Player.%2(); } }; })();")
+           .arg(callback, handler));
+    if (!pendingKind.isEmpty())
+        lookup(pendingKind, slowUrl(1500, QStringLiteral("late")));
+    QTest::qWait(200);
+    lookup(answeredKind, answerUrl("answered"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.wrappedOnce")).toBool(), 10000);
+    // Long enough for the pending lookup to have answered, had it not ended.
+    QTest::qWait(pendingKind.isEmpty() ? 300 : 2000);
+    QCOMPARE(received(QStringLiteral("youtube")), youtube);
+    QCOMPARE(received(QStringLiteral("ajax")), ajax);
+}
+
+// Script string literals --------------------------------------------------
+
+void BridgeTest::literalEvaluatesToText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("inHtml"); // a page's source is UTF-8: no lone surrogates there
+
+    QString everyUnit;
+    QString everyCharacter;
+    for (int code = 0; code <= 0xffff; ++code) {
+        everyUnit.append(QChar(ushort(code)));
+        if (!QChar::isSurrogate(uint(code)))
+            everyCharacter.append(QChar(ushort(code)));
+    }
+
+    QTest::newRow("empty") << QString() << true;
+    QTest::newRow("quotes") << QStringLiteral("'\"`'") << true;
+    QTest::newRow("backslashes") << QStringLiteral("\\ \\\\ \\' \\u0041 \\x41 \\") << true;
+    QTest::newRow("line breaks") << QStringLiteral("a\nb\rc\r\nd") << true;
+    QTest::newRow("line and paragraph separators") << QString::fromUtf16(u"a\u2028b\u2029c") << true;
+    QTest::newRow("zero before digits") << QString(QChar(0)) + QStringLiteral("12") + QChar(0) << true;
+    QTest::newRow("script end tag") << QStringLiteral("</script><script>window.injected=1</script>") << true;
+    QTest::newRow("html comment") << QStringLiteral("<!-- <script> -->") << true;
+    QTest::newRow("byte order mark and next line") << QString::fromUtf16(u"\ufeffa\u0085b") << true;
+    QTest::newRow("surrogate pair") << QString::fromUtf16(u"\U0001F3B5") << true;
+    QTest::newRow("every character of the basic plane") << everyCharacter << true;
+    QTest::newRow("every UTF-16 code unit") << everyUnit << false;
+}
+
+void BridgeTest::literalEvaluatesToText()
+{
+    // Evaluated directly and inside an inline script element of a page, the
+    // literal must give back the very text, and nothing in it may run.
+    QFETCH(QString, text);
+    QFETCH(bool, inHtml);
+    const QString literal = ScriptString::literal(text);
+
+    QWebPage page;
+    QWebFrame *f = page.mainFrame();
+    if (inHtml) {
+        f->setHtml(QStringLiteral("<html><body><script>window.fromHtml = ") + literal
+                   + QStringLiteral(";</script></body></html>"));
+        QTRY_COMPARE(f->evaluateJavaScript(QStringLiteral("typeof window.fromHtml")).toString(),
+                     QStringLiteral("string"));
+        QVERIFY(f->evaluateJavaScript(QStringLiteral("window.fromHtml")).toString() == text);
+    }
+
+    f->evaluateJavaScript(QStringLiteral("window.direct = ") + literal + QStringLiteral(";"));
+    QCOMPARE(f->evaluateJavaScript(QStringLiteral("typeof window.direct")).toString(), QStringLiteral("string"));
+    QVERIFY(f->evaluateJavaScript(QStringLiteral("window.direct")).toString() == text);
+    QVERIFY(f->evaluateJavaScript(QStringLiteral("typeof window.injected === 'undefined'")).toBool());
+}
+
+// Outside links -----------------------------------------------------------
+
+void BridgeTest::launchMarket_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<bool>("opened");
+
+    QTest::newRow("https link") << QStringLiteral("https://www.example.org/chart?id=1#top") << true;
+    QTest::newRow("http link") << QStringLiteral("http://127.0.0.1:1/market") << true;
+    QTest::newRow("mail link") << QStringLiteral("mailto:someone@example.org") << true;
+    QTest::newRow("ftp link") << QStringLiteral("ftp://127.0.0.1:1/file.txt") << true;
+
+    QTest::newRow("file URL") << QStringLiteral("file:///bin/sh") << false;
+    QTest::newRow("file URL in capitals") << QStringLiteral("FILE:///bin/sh") << false;
+    QTest::newRow("file URL with a host") << QStringLiteral("file://localhost/bin/sh") << false;
+    QTest::newRow("file URL without slashes") << QStringLiteral("file:bin/sh") << false;
+    QTest::newRow("bare absolute path") << QStringLiteral("/bin/sh") << false;
+    QTest::newRow("bare relative path") << QStringLiteral("bin/sh") << false;
+    QTest::newRow("scheme-relative") << QStringLiteral("//127.0.0.1/x") << false;
+    QTest::newRow("windows drive path") << QStringLiteral("c:/windows/system32/calc.exe") << false;
+    QTest::newRow("windows backslash path") << QStringLiteral("C:\\Windows\\calc.exe") << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("does not parse") << QStringLiteral("http://[::1") << false;
+}
+
+void BridgeTest::launchMarket()
+{
+    QFETCH(QString, location);
+    QFETCH(bool, opened);
+
+    // The catcher takes every scheme that a wrong hand-off could use, and an
+    // empty PATH leaves the desktop nothing to start should one slip through.
+    UrlCatcher catcher({QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
+                        QStringLiteral("mailto"), QStringLiteral("file"), QStringLiteral("c"), QString()});
+    QTemporaryDir emptyDir;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(emptyDir.path()));
+
+    QString literal = location;
+    literal.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    js(QStringLiteral("Player.launchMarket('%1');").arg(literal));
+    QTest::qWait(100);
+    qputenv("PATH", path);
+
+    if (opened) {
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl(location)});
+    } else {
+        QCOMPARE(catcher.urls, QList<QUrl>{});
+        QVERIFY2(!appMessages.isEmpty(), "no debug message says why the link was refused");
+    }
+    // Nothing is answered to the page.
+    QCOMPARE(receivedCount(QStringLiteral("youtube")) + receivedCount(QStringLiteral("ajax")), 0);
+}
+
+MELODRIFT_TEST_MAIN(BridgeTest)
+#include "test_bridge.moc"

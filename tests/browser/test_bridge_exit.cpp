@@ -1,0 +1,117 @@
+// Player.exit() on the real executable: the process ends with code 0, by
+// itself and soon, even while lookups are still waiting for their answers.
+
+#include "chartservice.h"
+#include "testenvironment.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QUrlQuery>
+#include <QtTest>
+
+class BridgeExitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void exitWhileLookupPending_data();
+    void exitWhileLookupPending();
+
+private:
+    QStringList requestedPaths() const;
+
+    ChartService service;
+};
+
+void BridgeExitTest::initTestCase()
+{
+    QVERIFY2(QFileInfo(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift")).isExecutable(),
+             "the melodrift executable is not built");
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+}
+
+void BridgeExitTest::cleanupTestCase()
+{
+    service.stop();
+}
+
+QStringList BridgeExitTest::requestedPaths() const
+{
+    QStringList paths;
+    const QJsonArray entries = QJsonDocument::fromJson(service.fetch(QStringLiteral("requests"))).array();
+    for (const QJsonValue &entry : entries)
+        paths.append(entry.toObject().value(QStringLiteral("path")).toString());
+    return paths;
+}
+
+void BridgeExitTest::exitWhileLookupPending_data()
+{
+    QTest::addColumn<bool>("youtube");
+    QTest::addColumn<bool>("ajax");
+    QTest::addColumn<int>("exitAfterMs");
+
+    QTest::newRow("youtube lookup pending") << true << false << 1000;
+    QTest::newRow("ajax lookup pending") << false << true << 1000;
+    QTest::newRow("both pending") << true << true << 1000;
+    QTest::newRow("exit in the same turn as the lookups") << true << true << 0;
+}
+
+void BridgeExitTest::exitWhileLookupPending()
+{
+    QFETCH(bool, youtube);
+    QFETCH(bool, ajax);
+    QFETCH(int, exitAfterMs);
+
+    // Far longer than the bound below: no answer can come before the exit.
+    const QString slow = service.url(QStringLiteral("slow?ms=60000&body=late")).toString();
+    service.fetch(QStringLiteral("requests?clear=1"));
+
+    QUrlQuery query;
+    if (youtube)
+        query.addQueryItem(QStringLiteral("youtube"), QString::fromLatin1(QUrl::toPercentEncoding(slow)));
+    if (ajax)
+        query.addQueryItem(QStringLiteral("ajax"), QString::fromLatin1(QUrl::toPercentEncoding(slow)));
+    query.addQueryItem(QStringLiteral("exit_ms"), QString::number(exitAfterMs));
+    QUrl page = QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/bridge_exit.html")));
+    page.setQuery(query);
+
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MELODRIFT_START_URL"), page.toString(QUrl::FullyEncoded));
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::MergedChannels);
+
+    QElapsedTimer clock;
+    clock.start();
+    app.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
+    QVERIFY(app.waitForStarted(10000));
+    const bool finished = app.waitForFinished(30000);
+    const qint64 elapsed = clock.elapsed();
+    if (!finished) {
+        app.kill();
+        app.waitForFinished(5000);
+    }
+    const QByteArray output = app.readAll();
+    QVERIFY2(finished, qPrintable(QStringLiteral("still running after 30 s:\n") + QString::fromLocal8Bit(output)));
+    QVERIFY2(app.exitStatus() == QProcess::NormalExit,
+             qPrintable(QStringLiteral("crashed:\n") + QString::fromLocal8Bit(output)));
+    QVERIFY2(app.exitCode() == 0, qPrintable(QStringLiteral("exit code %1:\n%2")
+                                                 .arg(app.exitCode())
+                                                 .arg(QString::fromLocal8Bit(output))));
+    QVERIFY2(elapsed < 20000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+
+    if (exitAfterMs > 0) {
+        // The page did run and the lookups did reach the service, so they
+        // were pending when the program ended.
+        const int expected = int(youtube) + int(ajax);
+        QTRY_COMPARE_WITH_TIMEOUT(requestedPaths().filter(QStringLiteral("/slow?")).size(), expected, 5000);
+    }
+}
+
+MELODRIFT_TEST_MAIN(BridgeExitTest)
+#include "test_bridge_exit.moc"
