@@ -1,0 +1,240 @@
+#include "test_handoff_fixture.h"
+
+#include "browserview.h"
+#include "mainwindow.h"
+#include "mediaplayer.h"
+
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QGraphicsWebView>
+#include <QMessageBox>
+#include <QSettings>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+#include <QtTest>
+
+#include <phonon/SeekSlider>
+
+namespace Handoff {
+
+namespace {
+
+QStringList debugMessages;
+QStringList warningMessages;
+QtMessageHandler previousHandler = nullptr;
+
+void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const bool console = message.contains(QLatin1String(" on line:")) && message.contains(QLatin1String(" Source:"));
+    if (type == QtDebugMsg && !console)
+        debugMessages.append(message);
+    else if (type == QtWarningMsg)
+        warningMessages.append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+MessageLog::MessageLog()
+{
+    previousHandler = qInstallMessageHandler(captureMessages);
+}
+
+MessageLog::~MessageLog()
+{
+    qInstallMessageHandler(previousHandler);
+    previousHandler = nullptr;
+}
+
+void MessageLog::clear()
+{
+    debugMessages.clear();
+    warningMessages.clear();
+}
+
+QStringList MessageLog::debug() const
+{
+    return debugMessages;
+}
+
+QStringList MessageLog::warnings() const
+{
+    return warningMessages;
+}
+
+int MessageLog::count(const QString &exactDebugText) const
+{
+    return debugMessages.count(exactDebugText);
+}
+
+MessageBoxCloser::MessageBoxCloser()
+{
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        texts.append(box->text());
+        box->done(QMessageBox::Close);
+    });
+    timer.start(100);
+}
+
+App::App() = default;
+
+App::~App()
+{
+    close();
+}
+
+bool App::open(const QUrl &startPage, const QString &readyScript)
+{
+    // As main() sets them up.
+    QWebSettings *settings = QWebSettings::globalSettings();
+    settings->setAttribute(QWebSettings::JavascriptEnabled, true);
+    settings->setAttribute(QWebSettings::PluginsEnabled, true);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    qputenv("MELODRIFT_START_URL", startPage.toEncoded());
+
+    for (MediaPlayer *player : allPlayers())
+        before.append(player);
+    mainWindow = std::make_unique<MainWindow>();
+    mainWindow->setFixedSize(640, 480);
+    mainWindow->setVisible(true);
+
+    const QList<MediaPlayer *> made = takeNewPlayers();
+    if (made.size() != 1)
+        return false;
+    first = made.first();
+
+    // The view's member named scene hides QGraphicsView::scene(); ask the base.
+    auto *graphicsView = static_cast<QGraphicsView *>(view());
+    for (QGraphicsItem *item : graphicsView->scene()->items()) {
+        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
+            web = candidate;
+    }
+    if (!web || !QTest::qWaitForWindowExposed(mainWindow.get()))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!js(readyScript).toBool()) {
+        if (clock.elapsed() > 30000)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+void App::close()
+{
+    mainWindow.reset();
+    web = nullptr;
+    first = nullptr;
+    for (const QPointer<MediaPlayer> &player : qAsConst(seen))
+        delete player.data();
+    seen.clear();
+    before.clear();
+}
+
+BrowserView *App::view() const
+{
+    return mainWindow ? mainWindow->browserView() : nullptr;
+}
+
+QWebFrame *App::frame() const
+{
+    return web->page()->mainFrame();
+}
+
+QVariant App::js(const QString &script) const
+{
+    return frame()->evaluateJavaScript(script);
+}
+
+QList<MediaPlayer *> App::players() const
+{
+    QList<MediaPlayer *> alive;
+    for (const QPointer<MediaPlayer> &player : seen) {
+        if (player)
+            alive.append(player);
+    }
+    return alive;
+}
+
+QList<MediaPlayer *> App::takeNewPlayers()
+{
+    QList<MediaPlayer *> made;
+    for (MediaPlayer *player : allPlayers()) {
+        if (!before.contains(player) && !seen.contains(player))
+            made.append(player);
+    }
+    for (MediaPlayer *player : made)
+        seen.append(player);
+    return made;
+}
+
+bool App::click(const QString &selector)
+{
+    const QVariantList centre =
+        js(QStringLiteral("(function () {"
+                          "  var e = document.querySelector(%1);"
+                          "  if (!e) return [];"
+                          "  e.scrollIntoView(false);"
+                          "  var r = e.getBoundingClientRect();"
+                          "  return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)];"
+                          "})()")
+               .arg(scriptQuoted(selector)))
+            .toList();
+    if (centre.size() != 2)
+        return false;
+    // The web view item fills the scene from 0, 0, and the scene fills the view.
+    const QPoint point(centre.at(0).toInt(), centre.at(1).toInt());
+    QWidget *viewport = view()->viewport();
+    QTest::mouseMove(viewport, point);
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, point, 50);
+    return true;
+}
+
+QList<MediaPlayer *> allPlayers()
+{
+    QList<MediaPlayer *> players;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *player = qobject_cast<MediaPlayer *>(widget))
+            players.append(player);
+    }
+    return players;
+}
+
+Phonon::MediaObject *mediaObjectOf(MediaPlayer *player)
+{
+    auto *slider = player ? player->findChild<Phonon::SeekSlider *>() : nullptr;
+    return slider ? slider->mediaObject() : nullptr;
+}
+
+Phonon::State stateOf(MediaPlayer *player)
+{
+    Phonon::MediaObject *media = mediaObjectOf(player);
+    return media ? media->state() : Phonon::ErrorState;
+}
+
+QUrl sourceOf(MediaPlayer *player)
+{
+    Phonon::MediaObject *media = mediaObjectOf(player);
+    return media ? media->currentSource().url() : QUrl();
+}
+
+bool isFullScreen(MediaPlayer *player)
+{
+    return player->isVisible() && player->windowState().testFlag(Qt::WindowFullScreen);
+}
+
+QString scriptQuoted(const QString &text)
+{
+    // The tests' own texts hold no quote or backslash; keep it that way.
+    Q_ASSERT(!text.contains(QLatin1Char('\'')) && !text.contains(QLatin1Char('\\')));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+} // namespace Handoff

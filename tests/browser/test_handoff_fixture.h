@@ -1,0 +1,102 @@
+#ifndef TEST_HANDOFF_FIXTURE_H
+#define TEST_HANDOFF_FIXTURE_H
+
+// The application as main() builds it, for the media hand-off tests: the main
+// window on a given start page, the players it makes, the page's script, and
+// what it writes to the debug output. Tests read players through public
+// Phonon API only (a player's seek slider is bound to its media object).
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <QVariant>
+
+#include <memory>
+
+#include <phonon/MediaObject>
+
+class BrowserView;
+class MainWindow;
+class MediaPlayer;
+class QGraphicsWebView;
+class QWebFrame;
+
+namespace Handoff {
+
+// Every debug and warning message of the process while it lives, without
+// the page's console messages (those end in " on line:N Source:URL"). Make it
+// in initTestCase: the test runner installs its own handler before that.
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+
+    void clear();
+    QStringList debug() const;
+    QStringList warnings() const;
+    int count(const QString &exactDebugText) const;
+};
+
+// Closes every message box a player opens (a fatal playback error shows one)
+// and keeps its text, so no test is left waiting on a modal box.
+class MessageBoxCloser
+{
+public:
+    MessageBoxCloser();
+    QStringList texts;
+
+private:
+    QTimer timer;
+};
+
+class App
+{
+public:
+    App();
+    ~App();
+
+    // Builds and shows the main window as main() does, on this start page,
+    // and waits until readyScript evaluates to true in the page.
+    bool open(const QUrl &startPage, const QString &readyScript);
+    // Deletes the window, then every player it made (the program never does,
+    // but a test must not leave media playing into the next one).
+    void close();
+
+    MainWindow *window() const { return mainWindow.get(); }
+    BrowserView *view() const;
+    QGraphicsWebView *webView() const { return web; }
+    QWebFrame *frame() const;
+    QVariant js(const QString &script) const;
+
+    // The player the view made at construction.
+    MediaPlayer *firstPlayer() const { return first; }
+    // All players alive, made while this application was open.
+    QList<MediaPlayer *> players() const;
+    // Players made since the last call (or since open()).
+    QList<MediaPlayer *> takeNewPlayers();
+
+    // Clicks the centre of the page element that selector finds (scrolled
+    // into view first), as a user's mouse would. False when there is none.
+    bool click(const QString &selector);
+
+private:
+    std::unique_ptr<MainWindow> mainWindow;
+    QGraphicsWebView *web = nullptr;
+    MediaPlayer *first = nullptr;
+    QList<QPointer<MediaPlayer>> before;
+    QList<QPointer<MediaPlayer>> seen;
+};
+
+QList<MediaPlayer *> allPlayers();
+Phonon::MediaObject *mediaObjectOf(MediaPlayer *player);
+Phonon::State stateOf(MediaPlayer *player);
+QUrl sourceOf(MediaPlayer *player);
+bool isFullScreen(MediaPlayer *player);
+QString scriptQuoted(const QString &text);
+
+} // namespace Handoff
+
+#endif // TEST_HANDOFF_FIXTURE_H
