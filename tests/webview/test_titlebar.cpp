@@ -1,0 +1,321 @@
+#include "testenvironment.h"
+#include "titlebar.h"
+
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QTimeLine>
+
+namespace {
+
+// Distinct from any style's defaults, so a pixel's colour tells which of the
+// two the bar painted there.
+const QColor fillColour(10, 40, 160);
+const QColor textColour(250, 220, 20);
+
+// Qt may fire a coarse 1000 ms timer up to 5 % early.
+const int earliestTimeout = 940;
+
+// How the idle bar should look: its colour, and the text in the bar inset 16
+// pixels on the left and 5 on the right, vertically centred.
+class IdleLook : public QWidget
+{
+public:
+    IdleLook(const QString &text, QWidget *parent)
+        : QWidget(parent)
+        , text(text)
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), fillColour);
+        painter.setPen(textColour);
+        painter.drawText(QRect(QPoint(16, 0), QPoint(width() - 6, height() - 1)),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+
+private:
+    QString text;
+};
+
+} // namespace
+
+class TestTitleBar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void slidesOutOneSecondAfterIdle();
+    void slideEndsAtMinusHeight_data();
+    void slideEndsAtMinusHeight();
+    void secondIdleReportRestartsDelay();
+    void progressWithinDelayKeepsBar();
+    void timeoutWhileLoadingChangesNothing();
+    void progressBringsHiddenBarBack();
+    void negativeProgressShowsButPaintsIdle();
+    void titleIsAlwaysProductName();
+    void progressBoxPixels();
+    void progressOutlineIs100By16();
+
+private:
+    // Milliseconds from now until the bar first leaves y = 0, or -1.
+    qint64 msUntilSlide(int timeoutMs);
+    QImage render();
+    QImage reference(const QString &text);
+
+    QWidget *host = nullptr;
+    TitleBar *bar = nullptr;
+};
+
+void TestTitleBar::init()
+{
+    host = new QWidget;
+    host->resize(640, 480);
+    bar = new TitleBar(host);
+    bar->resize(640, 20);
+    QPalette palette = bar->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Highlight, fillColour);
+        palette.setColor(group, QPalette::HighlightedText, textColour);
+    }
+    bar->setPalette(palette);
+    host->show();
+    QVERIFY(QTest::qWaitForWindowExposed(host));
+}
+
+void TestTitleBar::cleanup()
+{
+    delete host;
+    host = nullptr;
+    bar = nullptr;
+}
+
+qint64 TestTitleBar::msUntilSlide(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (bar->y() != 0)
+            return clock.elapsed();
+        QTest::qWait(2);
+    }
+    return -1;
+}
+
+QImage TestTitleBar::render()
+{
+    return bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage TestTitleBar::reference(const QString &text)
+{
+    // Painted through a widget as the bar is, so glyphs are hinted alike.
+    IdleLook look(text, host);
+    look.setGeometry(bar->geometry());
+    look.setFont(bar->font());
+    return look.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void TestTitleBar::slidesOutOneSecondAfterIdle()
+{
+    bar->setProgress(30);
+    QElapsedTimer clock;
+    clock.start();
+    bar->setProgress(0);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    const qint64 after = msUntilSlide(6000);
+    QVERIFY2(after >= 0, "the bar never moved");
+    QVERIFY2(clock.elapsed() >= earliestTimeout, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(after >= earliestTimeout, qPrintable(QString::number(after)));
+    QVERIFY2(after < 4000, qPrintable(QString::number(after)));
+}
+
+void TestTitleBar::slideEndsAtMinusHeight_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::newRow("20") << 20;
+    QTest::newRow("37") << 37;
+}
+
+void TestTitleBar::slideEndsAtMinusHeight()
+{
+    QFETCH(int, height);
+    bar->resize(640, height);
+    bar->setProgress(0);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -height, 6000);
+    QCOMPARE(bar->x(), 0);
+    // Nothing moves it further once there.
+    QTest::qWait(300);
+    QCOMPARE(bar->pos(), QPoint(0, -height));
+}
+
+void TestTitleBar::secondIdleReportRestartsDelay()
+{
+    // A loaded machine may sleep too long between the two reports for the
+    // result to tell anything; such a round is tried again.
+    for (int round = 0; round < 3; ++round) {
+        bar->move(0, 0);
+        bar->setProgress(10);
+        QElapsedTimer clock;
+        clock.start();
+        bar->setProgress(0);
+        QTest::qWait(500);
+        const qint64 second = clock.elapsed();
+        if (bar->y() != 0 || second > 800)
+            continue;
+        bar->setProgress(0);
+        const qint64 after = msUntilSlide(6000);
+        QVERIFY2(after >= 0, "the bar never moved");
+        QVERIFY2(after >= earliestTimeout,
+                 qPrintable(QStringLiteral("slid %1 ms after the second report").arg(after)));
+        return;
+    }
+    QSKIP("the machine was too slow to place the second report within the delay");
+}
+
+void TestTitleBar::progressWithinDelayKeepsBar()
+{
+    auto *timeLine = bar->findChild<QTimeLine *>();
+    QVERIFY(timeLine);
+    QSignalSpy slideFrames(timeLine, &QTimeLine::frameChanged);
+
+    bar->setProgress(0);
+    QTest::qWait(300);
+    bar->setProgress(35);
+    QTest::qWait(1700);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    QCOMPARE(slideFrames.count(), 0);
+}
+
+void TestTitleBar::timeoutWhileLoadingChangesNothing()
+{
+    bar->setProgress(40);
+    QVERIFY(QMetaObject::invokeMethod(bar, "slotStartHiding"));
+    QTest::qWait(200);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+}
+
+void TestTitleBar::progressBringsHiddenBarBack()
+{
+    bar->setProgress(0);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -20, 6000);
+    bar->setProgress(1);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    // And stays: the finished slide does not run again.
+    QTest::qWait(1500);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+}
+
+void TestTitleBar::negativeProgressShowsButPaintsIdle()
+{
+    bar->setProgress(0);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -20, 6000);
+    bar->setProgress(-1);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+
+    // The idle delay is cancelled as for any other non-zero value.
+    bar->setProgress(0);
+    QTest::qWait(300);
+    bar->setProgress(-5);
+    QTest::qWait(1500);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+
+    bar->setTitle(QStringLiteral("whatever"));
+    QCOMPARE(render(), reference(QStringLiteral("Melodrift")));
+}
+
+void TestTitleBar::titleIsAlwaysProductName()
+{
+    // Before any title is passed the bar is blank.
+    QImage blank(bar->size(), QImage::Format_RGB32);
+    blank.fill(fillColour);
+    QCOMPARE(render(), blank);
+
+    bar->setHost(QStringLiteral("127.0.0.1"));
+    QCOMPARE(render(), blank);
+
+    for (const QString &pageTitle : {QStringLiteral("Melodrift Charts"), QString(), QStringLiteral("x")}) {
+        bar->setTitle(pageTitle);
+        const QImage drawn = render();
+        QVERIFY(drawn != blank);
+        QCOMPARE(drawn, reference(QStringLiteral("Melodrift")));
+        if (!pageTitle.isEmpty())
+            QVERIFY(drawn != reference(pageTitle));
+    }
+}
+
+void TestTitleBar::progressBoxPixels()
+{
+    QCOMPARE(bar->size(), QSize(640, 20));
+    bar->setTitle(QString());
+    bar->setProgress(40);
+    const QImage image = render();
+    const auto at = [&image](int x, int y) { return QColor(image.pixel(x, y)); };
+    const auto where = [](int x, int y) { return qPrintable(QStringLiteral("at %1, %2").arg(x).arg(y)); };
+
+    // Box outline: left column 535, top row 1.
+    for (int y = 1; y <= 16; ++y) {
+        QVERIFY2(at(535, y) == textColour, where(535, y));
+        QVERIFY2(at(534, y) == fillColour, where(534, y));
+    }
+    for (int x = 535; x <= 634; ++x) {
+        QVERIFY2(at(x, 1) == textColour, where(x, 1));
+        QVERIFY2(at(x, 0) == fillColour, where(x, 0));
+    }
+    // Filled part: x 535 to 574, y 1 to 16, one pixel per percent.
+    for (int y = 1; y <= 16; ++y) {
+        for (int x = 535; x <= 574; ++x)
+            QVERIFY2(at(x, y) == textColour, where(x, y));
+    }
+    // Inside the outline past the filled part: bar colour.
+    for (int y = 3; y <= 15; ++y) {
+        for (int x = 575; x <= 630; ++x)
+            QVERIFY2(at(x, y) == fillColour, where(x, y));
+    }
+    // Right of the box: bar colour to the edge.
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 636; x < 640; ++x)
+            QVERIFY2(at(x, y) == fillColour, where(x, y));
+    }
+    // Nothing of the box reaches the last rows.
+    for (int x = 520; x < 640; ++x)
+        QVERIFY2(at(x, 19) == fillColour, where(x, 19));
+}
+
+void TestTitleBar::progressOutlineIs100By16()
+{
+    // One percent is one pixel of a 100-pixel box: on a 640 x 20 bar the
+    // outline spans x 535 to 634 and y 1 to 16, the same box the fill reaches
+    // at 100 percent.
+    bar->setTitle(QString());
+    bar->setProgress(40);
+    const QImage image = render();
+    const auto at = [&image](int x, int y) { return QColor(image.pixel(x, y)); };
+    const auto where = [](int x, int y) { return qPrintable(QStringLiteral("at %1, %2").arg(x).arg(y)); };
+
+    for (int y = 1; y <= 16; ++y) {
+        QVERIFY2(at(634, y) == textColour, where(634, y));
+        QVERIFY2(at(635, y) == fillColour, where(635, y));
+    }
+    for (int x = 535; x <= 634; ++x) {
+        QVERIFY2(at(x, 16) == textColour, where(x, 16));
+        QVERIFY2(at(x, 17) == fillColour, where(x, 17));
+    }
+
+    bar->setProgress(100);
+    const QImage full = render();
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 530; x < 640; ++x) {
+            const bool inBox = x >= 535 && x <= 634 && y >= 1 && y <= 16;
+            QVERIFY2(QColor(full.pixel(x, y)) == (inBox ? textColour : fillColour), where(x, y));
+        }
+    }
+}
+
+MELODRIFT_TEST_MAIN(TestTitleBar)
+#include "test_titlebar.moc"
