@@ -1,0 +1,294 @@
+#include "browserview.h"
+#include "chartservice.h"
+#include "mainwindow.h"
+#include "mwebview.h"
+#include "paths.h"
+#include "testenvironment.h"
+#include "titlebar.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QGraphicsScene>
+#include <QSettings>
+#include <QTcpServer>
+#include <QUrlQuery>
+#include <QWebElement>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+
+#include <memory>
+
+namespace {
+
+// A loopback URL on which nothing listens: the port was free a moment ago
+// and is closed again.
+QUrl unreachableStartPage()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return QUrl();
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/charts/v3.6w_pro/cutter11.php").arg(port));
+}
+
+// The error page as the page host must compose it: six pieces, each after a
+// run of tabs and eight spaces, no line breaks, nothing after the last.
+QString composedErrorPage(const QString &startUrl)
+{
+    const QString eight(8, QLatin1Char(' '));
+    return QStringLiteral("\t") + eight + QStringLiteral("<html>")
+           + QStringLiteral("\t\t") + eight + QStringLiteral("<body onload='' style='background:black;color:white;'>")
+           + QStringLiteral("\t\t\t") + eight + QStringLiteral("Check your internet connection!<br><br>")
+           + QStringLiteral("\t\t\t") + eight + QStringLiteral("<a style='color:white;' href='") + startUrl
+           + QStringLiteral("'>Try again</a>")
+           + QStringLiteral("\t\t") + eight + QStringLiteral("</body>")
+           + QStringLiteral("\t") + eight + QStringLiteral("</html>");
+}
+
+MWebView *webViewOf(BrowserView *view)
+{
+    // The member of the same name hides QGraphicsView::scene().
+    const QList<QGraphicsItem *> items = static_cast<QGraphicsView *>(view)->scene()->items();
+    for (QGraphicsItem *item : items) {
+        if (auto *web = dynamic_cast<MWebView *>(item))
+            return web;
+    }
+    return nullptr;
+}
+
+QColor pixelOf(QWebFrame *frame, const QPoint &at)
+{
+    QImage image(frame->page()->viewportSize(), QImage::Format_RGB32);
+    image.fill(Qt::magenta); // whatever the page does not paint stays magenta
+    QPainter painter(&image);
+    frame->render(&painter);
+    painter.end();
+    return QColor(image.pixel(at));
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void fillsTheFixedWindow();
+    void showsTheChartWithPlayer();
+    void pageIsBlackWithoutHorizontalScrollBar();
+    void errorPageWhenServiceIsDown();
+    void errorPageText();
+    void defaultSettingsAreIni();
+
+private:
+    // The window as main() makes it, on the given start page.
+    void makeWindow(const QUrl &startPage);
+    bool waitForLoad(bool ok, int timeoutMs = 30000);
+
+    ChartService service;
+    std::unique_ptr<MainWindow> window;
+    BrowserView *view = nullptr;
+    MWebView *web = nullptr;
+    std::unique_ptr<QSignalSpy> loads;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QWebSettings *settings = QWebSettings::globalSettings();
+    settings->setAttribute(QWebSettings::JavascriptEnabled, true);
+    settings->setAttribute(QWebSettings::PluginsEnabled, true);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+}
+
+void TestMainWindow::cleanup()
+{
+    loads.reset();
+    window.reset();
+    view = nullptr;
+    web = nullptr;
+}
+
+void TestMainWindow::makeWindow(const QUrl &startPage)
+{
+    // Read while the view is built, so it must be in place first.
+    qputenv("MELODRIFT_START_URL", startPage.toEncoded());
+    window = std::make_unique<MainWindow>();
+    view = window->browserView();
+    QVERIFY(view);
+    web = webViewOf(view);
+    QVERIFY(web);
+    loads = std::make_unique<QSignalSpy>(web, &QGraphicsWebView::loadFinished);
+    window->setFixedSize(640, 480);
+    window->setVisible(true);
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+bool TestMainWindow::waitForLoad(bool ok, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    int seen = 0;
+    while (clock.elapsed() < timeoutMs) {
+        for (; seen < loads->count(); ++seen) {
+            if (loads->at(seen).first().toBool() == ok)
+                return true;
+        }
+        loads->wait(100);
+    }
+    return false;
+}
+
+void TestMainWindow::fillsTheFixedWindow()
+{
+    makeWindow(service.startPage());
+
+    QCOMPARE(window->size(), QSize(640, 480));
+    QCOMPARE(window->minimumSize(), QSize(640, 480));
+    QCOMPARE(window->maximumSize(), QSize(640, 480));
+    QCOMPARE(view->geometry(), QRect(0, 0, 640, 480));
+    QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
+    QCOMPARE(web->pos(), QPointF(0, 0));
+    QCOMPARE(web->size(), QSizeF(640, 480));
+    QCOMPARE(web->page()->preferredContentsSize(), QSize(640, 480));
+
+    auto *bar = view->findChild<TitleBar *>();
+    QVERIFY(bar);
+    QCOMPARE(bar->width(), 640);
+    QCOMPARE(bar->height(), bar->sizeHint().height());
+
+    // Loading the page must not change any of it.
+    QVERIFY(waitForLoad(true));
+    QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
+    QCOMPARE(web->geometry(), QRectF(0, 0, 640, 480));
+    QCOMPARE(web->page()->viewportSize(), QSize(640, 480));
+    QCOMPARE(window->size(), QSize(640, 480));
+}
+
+void TestMainWindow::showsTheChartWithPlayer()
+{
+    service.fetch(QStringLiteral("requests?clear=1"));
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+
+    QWebFrame *frame = web->page()->mainFrame();
+    QCOMPARE(frame->url(), service.startPage());
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    // The page's own start-up script saw Player too (it records what it found).
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.chartReady === true")).toBool(), true);
+    QCOMPARE(frame->findAllElements(QStringLiteral("#chart li")).count(), 8);
+
+    // A later page gets Player again.
+    QUrl next = service.url(QStringLiteral("status/200"));
+    next.setQuery(QStringLiteral("type=text/html&body=%3Cp%3Enext%3C/p%3E"));
+    loads->clear();
+    web->load(next);
+    QVERIFY(waitForLoad(true));
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+}
+
+void TestMainWindow::pageIsBlackWithoutHorizontalScrollBar()
+{
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    QWebFrame *frame = web->page()->mainFrame();
+    QCOMPARE(frame->scrollBarPolicy(Qt::Horizontal), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(frame->scrollBarPolicy(Qt::Vertical), Qt::ScrollBarAsNeeded);
+
+    // A page that paints no background of its own, far wider and higher
+    // than the window.
+    QUrl wide = service.url(QStringLiteral("status/200"));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("type"), QStringLiteral("text/html"));
+    query.addQueryItem(QStringLiteral("body"),
+                       QStringLiteral("<html><body style='margin:0'><div style='width:3000px;height:10px'>"
+                                      "</div><div style='height:3000px'></div></body></html>"));
+    wide.setQuery(query);
+    loads->clear();
+    web->load(wide);
+    QVERIFY(waitForLoad(true));
+
+    QVERIFY(frame->contentsSize().width() >= 3000);
+    QVERIFY(frame->scrollBarGeometry(Qt::Horizontal).isEmpty());
+    QVERIFY(!frame->scrollBarGeometry(Qt::Vertical).isEmpty());
+    QCOMPARE(frame->scrollBarMaximum(Qt::Horizontal), 0);
+    QCOMPARE(pixelOf(frame, QPoint(300, 300)), QColor(Qt::black));
+}
+
+void TestMainWindow::errorPageWhenServiceIsDown()
+{
+    const QUrl start = unreachableStartPage();
+    QVERIFY(start.isValid());
+    makeWindow(start);
+
+    QVERIFY2(waitForLoad(false), "the start page did not fail");
+    QVERIFY2(waitForLoad(true), "no page was shown after the failure");
+    QWebFrame *frame = web->page()->mainFrame();
+    QVERIFY2(frame->toPlainText().contains(QStringLiteral("Check your internet connection!")),
+             qPrintable(frame->toPlainText()));
+
+    const QWebElement link = frame->findFirstElement(QStringLiteral("a"));
+    QCOMPARE(link.toPlainText(), QStringLiteral("Try again"));
+    QCOMPARE(QUrl(link.attribute(QStringLiteral("href"))), start);
+    QCOMPARE(link.styleProperty(QStringLiteral("color"), QWebElement::ComputedStyle),
+             QStringLiteral("rgb(255, 255, 255)"));
+    const QWebElement body = frame->findFirstElement(QStringLiteral("body"));
+    QCOMPARE(body.styleProperty(QStringLiteral("background-color"), QWebElement::ComputedStyle),
+             QStringLiteral("rgb(0, 0, 0)"));
+    QCOMPARE(body.styleProperty(QStringLiteral("color"), QWebElement::ComputedStyle),
+             QStringLiteral("rgb(255, 255, 255)"));
+
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player.stop")).toString(),
+             QStringLiteral("function"));
+
+    // The error page's own load succeeds and brings no second error page.
+    const int settled = loads->count();
+    QTest::qWait(1500);
+    QCOMPARE(loads->count(), settled);
+
+    // Loading stopped, so the title bar leaves.
+    auto *bar = view->findChild<TitleBar *>();
+    QVERIFY(bar);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
+}
+
+void TestMainWindow::errorPageText()
+{
+    const QUrl start = unreachableStartPage();
+    qputenv("MELODRIFT_START_URL", start.toEncoded());
+    const QString page = BrowserView::errorPage();
+    QCOMPARE(page, composedErrorPage(start.toString()));
+    QVERIFY(!page.contains(QLatin1Char('\n')) && !page.contains(QLatin1Char('\r')));
+    QVERIFY(page.endsWith(QStringLiteral("</html>")));
+    QCOMPARE(page.count(QLatin1Char('\t')), 12);
+}
+
+void TestMainWindow::defaultSettingsAreIni()
+{
+    QSettings settings;
+    QCOMPARE(settings.format(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("BrowserMainWindow/location"), QStringLiteral("http://127.0.0.1/x"));
+    // No status check: with no organization name Qt reports AccessError
+    // even though the file is written.
+    settings.sync();
+
+    const QString configHome = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
+    QVERIFY(!configHome.isEmpty());
+    QVERIFY2(settings.fileName().startsWith(configHome + QLatin1Char('/')), qPrintable(settings.fileName()));
+    QCOMPARE(Paths::settingsFile(), settings.fileName());
+
+    QFile file(settings.fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY2(text.contains("[BrowserMainWindow]\n"), text.constData());
+    QVERIFY2(text.contains("location=http://127.0.0.1/x\n"), text.constData());
+}
+
+MELODRIFT_TEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
