@@ -1,0 +1,471 @@
+#include "fixtureserver.h"
+#include "httpwindow.h"
+#include "modalanswerer.h"
+#include "testenvironment.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The download window against a real loopback HTTP and HTTPS server, with
+// every question answered the way a user would.
+class TestHttpWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void savesTheServedBytes_data();
+    void savesTheServedBytes();
+    void overwriteQuestion();
+    void failuresKeepTheOldFile_data();
+    void failuresKeepTheOldFile();
+    void cancelKeepsTheOldFileAndQuietensProgress();
+    void acceptedRedirectRestartsIntoTheSameTarget_data();
+    void acceptedRedirectRestartsIntoTheSameTarget();
+    void authenticationForm();
+    void certificateQuestion_data();
+    void certificateQuestion();
+    void unsafeNamesAreRefusedWithoutRequest_data();
+    void unsafeNamesAreRefusedWithoutRequest();
+    void subfolders();
+    void onlyHttpAndHttpsAreFetched_data();
+    void onlyHttpAndHttpsAreFetched();
+    void progressStaysRightForAnySize();
+    void concurrentDownloads();
+
+private:
+    QString target(const QString &name) const { return downloads + name; }
+    QStringList downloadEntries() const;
+    void writeOldFile(const QString &name);
+    QByteArray contents(const QString &path) const;
+    QList<QSslError> handshakeErrors(const QUrl &url) const;
+
+    QTemporaryDir certificates;
+    FixtureServer server;
+    QString downloads;
+};
+
+namespace {
+const QByteArray oldBytes = "the old file, which must survive\n";
+
+QProgressDialog *progressOf(HttpWindow &window)
+{
+    return window.findChild<QProgressDialog *>();
+}
+
+ModalAnswerer::Answer fillCredentials(const QString &user, const QString &password, bool accept)
+{
+    return [=](QWidget *widget) {
+        auto *dialog = qobject_cast<QDialog *>(widget);
+        widget->findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(user);
+        widget->findChild<QLineEdit *>(QStringLiteral("passwordEdit"))->setText(password);
+        accept ? dialog->accept() : dialog->reject();
+    };
+}
+} // namespace
+
+void TestHttpWindow::initTestCase()
+{
+    QVERIFY(certificates.isValid());
+    const QString dir = certificates.path() + QLatin1Char('/');
+    // Right name, only self-signed: one error. Wrong name and meant for
+    // clients only: three.
+    QVERIFY(FixtureServer::makeCertificate(dir + "one.pem", dir + "one.key", QStringLiteral("127.0.0.1"),
+                                           {QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")}));
+    QVERIFY(FixtureServer::makeCertificate(dir + "three.pem", dir + "three.key", QStringLiteral("wrong.invalid"),
+                                           {QStringLiteral("-addext"), QStringLiteral("extendedKeyUsage=clientAuth")}));
+    QVERIFY(server.start({{dir + "one.pem", dir + "one.key"}, {dir + "three.pem", dir + "three.key"}}));
+    downloads = TestSupport::environment().downloadDirectory();
+}
+
+void TestHttpWindow::init()
+{
+    QDir(downloads).removeRecursively();
+    QVERIFY(QDir().mkpath(downloads));
+}
+
+QStringList TestHttpWindow::downloadEntries() const
+{
+    return QDir(downloads).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+void TestHttpWindow::writeOldFile(const QString &name)
+{
+    QFile file(target(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(oldBytes);
+}
+
+QByteArray TestHttpWindow::contents(const QString &path) const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QList<QSslError> TestHttpWindow::handshakeErrors(const QUrl &url) const
+{
+    QSslSocket socket;
+    QList<QSslError> errors;
+    connect(&socket, QOverload<const QList<QSslError> &>::of(&QSslSocket::sslErrors),
+            [&errors](const QList<QSslError> &reported) { errors = reported; });
+    socket.connectToHostEncrypted(url.host(), quint16(url.port()));
+    socket.waitForEncrypted(10000);
+    return errors;
+}
+
+void TestHttpWindow::savesTheServedBytes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("size");
+    QTest::newRow("small") << "/bytes/1000" << qint64(1000);
+    QTest::newRow("empty") << "/bytes/0" << qint64(0);
+    QTest::newRow("size not announced") << "/bytes/300001?chunked" << qint64(300001);
+    QTest::newRow("100 MiB") << "/bytes/104857600" << qint64(104857600);
+}
+
+void TestHttpWindow::savesTheServedBytes()
+{
+    QFETCH(QString, path);
+    QFETCH(qint64, size);
+    ModalAnswerer answerer;
+    HttpWindow window;
+    window.downloadFile(server.http(path).toString(), QStringLiteral("file.bin"));
+    QVERIFY(window.isDownloading());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isDownloading(), 120000);
+
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("file.bin"), size, &why), qPrintable(why));
+    QCOMPARE(downloadEntries(), QStringList{"file.bin"});
+    QCOMPARE(answerer.seen, QStringList());
+    QVERIFY(!progressOf(window)->isVisible());
+}
+
+void TestHttpWindow::overwriteQuestion()
+{
+    writeOldFile("song.mp3");
+    const QString question =
+        QStringLiteral("There already exists a file called %1 in the current directory. Overwrite?")
+            .arg(target("song.mp3"));
+    {
+        ModalAnswerer answerer;
+        answerer.then(QMessageBox::No);
+        HttpWindow window;
+        window.downloadFile(server.http("/bytes/7001").toString(), QStringLiteral("song.mp3"));
+        QVERIFY(!window.isDownloading());
+        QCOMPARE(answerer.seen, QStringList{question});
+        QCOMPARE(contents(target("song.mp3")), oldBytes);
+        QVERIFY(!server.requests().contains("/bytes/7001"));
+        // Qt would show a fresh progress dialog by itself after four seconds.
+        QTest::qWait(4500);
+        QVERIFY(!progressOf(window)->isVisible());
+    }
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Yes);
+    HttpWindow window;
+    window.downloadFile(server.http("/bytes/7002").toString(), QStringLiteral("song.mp3"));
+    QTRY_VERIFY(!window.isDownloading());
+    QCOMPARE(answerer.seen, QStringList{question});
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("song.mp3"), 7002, &why), qPrintable(why));
+}
+
+void TestHttpWindow::failuresKeepTheOldFile_data()
+{
+    // Answers after "Yes, overwrite": yes/no/ok/abort to message boxes,
+    // "cancel form" to the credentials form.
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<bool>("reportsFailure");
+    QTest::newRow("404") << server.http("/status/404").toString() << QStringList{"ok"} << true;
+    QTest::newRow("500") << server.http("/status/500").toString() << QStringList{"ok"} << true;
+    QTest::newRow("connection drops halfway") << server.http("/drop/2000000").toString()
+                                              << QStringList{"ok"} << true;
+    QTest::newRow("certificate refused") << server.https(0, "/bytes/1000").toString()
+                                         << QStringList{"abort", "ok"} << true;
+    QTest::newRow("credentials cancelled") << server.http("/auth/1000").toString()
+                                           << QStringList{"cancel form", "ok"} << true;
+    QTest::newRow("redirect declined") << server.http("/redirect?to=/bytes/1000").toString()
+                                       << QStringList{"no"} << false;
+    QTest::newRow("redirect loop declined at last") << server.http("/loop").toString()
+                                                    << QStringList{"yes", "yes", "yes", "no"} << false;
+    QTest::newRow("redirect to ftp") << server.http("/redirect?to=ftp://127.0.0.1:9/x").toString()
+                                     << QStringList{"yes", "ok"} << true;
+}
+
+void TestHttpWindow::failuresKeepTheOldFile()
+{
+    QFETCH(QString, url);
+    QFETCH(QStringList, answers);
+    QFETCH(bool, reportsFailure);
+    writeOldFile("song.mp3");
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Yes);
+    for (const QString &answer : answers) {
+        if (answer == "cancel form")
+            answerer.then(fillCredentials(QString(), QString(), false));
+        else
+            answerer.then(answer == "yes" ? QMessageBox::Yes
+                          : answer == "no" ? QMessageBox::No
+                          : answer == "abort" ? QMessageBox::Abort : QMessageBox::Ok);
+    }
+    HttpWindow window;
+    window.downloadFile(url, QStringLiteral("song.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isDownloading(), 20000);
+
+    QCOMPARE(answerer.pending(), 0);
+    QCOMPARE(answerer.unexpected, 0);
+    if (reportsFailure) {
+        QVERIFY2(answerer.seen.last().startsWith("Download failed: "), qPrintable(answerer.seen.last()));
+    } else {
+        QVERIFY2(answerer.seen.last().startsWith("Redirect to "), qPrintable(answerer.seen.last()));
+    }
+    QCOMPARE(contents(target("song.mp3")), oldBytes);
+    QCOMPARE(downloadEntries(), QStringList{"song.mp3"});
+}
+
+void TestHttpWindow::cancelKeepsTheOldFileAndQuietensProgress()
+{
+    writeOldFile("song.mp3");
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Yes);
+    HttpWindow window;
+    QProgressDialog *progress = progressOf(window);
+    window.downloadFile(server.http("/slow/50000000").toString(), QStringLiteral("song.mp3"));
+    QTRY_VERIFY(progress->value() > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), 10000);
+
+    progress->findChild<QPushButton *>()->click();
+    QTRY_VERIFY(!window.isDownloading());
+    QVERIFY(!progress->isVisible());
+    QStringList labels;
+    for (const QLabel *label : window.findChildren<QLabel *>())
+        labels << label->text();
+    QVERIFY(labels.contains("Download canceled."));
+    QCOMPARE(contents(target("song.mp3")), oldBytes);
+    QCOMPARE(downloadEntries(), QStringList{"song.mp3"});
+
+    // A report still queued when the user cancelled.
+    const int maximum = progress->maximum();
+    const int value = progress->value();
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
+                                      Q_ARG(qint64, 40000000), Q_ARG(qint64, 50000000)));
+    QCOMPARE(progress->maximum(), maximum);
+    QCOMPARE(progress->value(), value);
+    QTest::qWait(100);
+    QVERIFY(!progress->isVisible());
+}
+
+void TestHttpWindow::acceptedRedirectRestartsIntoTheSameTarget_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("resolved");
+    QTest::newRow("relative") << "bytes/5003" << server.http("/bytes/5003").toString();
+    QTest::newRow("absolute") << server.http("/bytes/5003").toString() << server.http("/bytes/5003").toString();
+    QTest::newRow("to https") << server.https(0, "/bytes/5003").toString()
+                              << server.https(0, "/bytes/5003").toString();
+}
+
+void TestHttpWindow::acceptedRedirectRestartsIntoTheSameTarget()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, resolved);
+    writeOldFile("song.mp3");
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Yes).then(QMessageBox::Yes);
+    if (resolved.startsWith("https"))
+        answerer.then(QMessageBox::Ignore);
+    HttpWindow window;
+    QUrl url = server.http("/redirect");
+    url.setQuery("to=" + QUrl::toPercentEncoding(location));
+    window.downloadFile(url.toString(), QStringLiteral("song.mp3"));
+    QTRY_VERIFY(!window.isDownloading());
+
+    QCOMPARE(answerer.seen.value(1), QStringLiteral("Redirect to %1 ?").arg(resolved));
+    QCOMPARE(answerer.pending(), 0);
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("song.mp3"), 5003, &why), qPrintable(why));
+    QCOMPARE(downloadEntries(), QStringList{"song.mp3"});
+}
+
+void TestHttpWindow::authenticationForm()
+{
+    QUrl url = server.http("/auth/6000");
+    url.setUserName("alice");
+    url.setPassword("wrong");
+    QString site, user, password;
+    QLineEdit::EchoMode echo = QLineEdit::NoEcho;
+    bool bold = false;
+    ModalAnswerer answerer;
+    // Qt tries the credentials in the URL first; the form comes after they fail.
+    answerer.then([&](QWidget *widget) {
+        auto *description = widget->findChild<QLabel *>("siteDescription");
+        site = description->text();
+        bold = description->font().bold();
+        user = widget->findChild<QLineEdit *>("userEdit")->text();
+        auto *passwordEdit = widget->findChild<QLineEdit *>("passwordEdit");
+        password = passwordEdit->text();
+        echo = passwordEdit->echoMode();
+        fillCredentials("alice", "secret", true)(widget);
+    });
+    HttpWindow window;
+    window.downloadFile(url.toString(), QStringLiteral("members.bin"));
+    QTRY_VERIFY(!window.isDownloading());
+
+    QCOMPARE(answerer.seen, QStringList{"Http authentication required"});
+    QCOMPARE(site, QStringLiteral("Members at 127.0.0.1"));
+    QVERIFY(bold);
+    QCOMPARE(user, QStringLiteral("alice"));
+    QCOMPARE(password, QStringLiteral("wrong"));
+    QCOMPARE(echo, QLineEdit::Normal);
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("members.bin"), 6000, &why), qPrintable(why));
+}
+
+void TestHttpWindow::certificateQuestion_data()
+{
+    QTest::addColumn<int>("listener");
+    QTest::addColumn<int>("errorCount");
+    QTest::newRow("one error") << 0 << 1;
+    QTest::newRow("three errors") << 1 << 3;
+}
+
+void TestHttpWindow::certificateQuestion()
+{
+    QFETCH(int, listener);
+    QFETCH(int, errorCount);
+    const QUrl url = server.https(listener, "/bytes/3000");
+    QStringList descriptions;
+    for (const QSslError &error : handshakeErrors(url))
+        descriptions << error.errorString();
+    QCOMPARE(descriptions.size(), errorCount);
+
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ignore);
+    HttpWindow window;
+    window.downloadFile(url.toString(), QStringLiteral("secure.bin"));
+    QTRY_VERIFY(!window.isDownloading());
+
+    QCOMPARE(answerer.seen, QStringList{"One or more SSL errors has occurred: " + descriptions.join(", ")});
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("secure.bin"), 3000, &why), qPrintable(why));
+}
+
+void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest_data()
+{
+    const QString outside = TestSupport::environment().root() + "/escaped.txt";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("escapedTo");
+    QTest::newRow("parent") << "../escaped.txt" << outside;
+    QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside;
+    QTest::newRow("absolute") << outside << outside;
+}
+
+void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, escapedTo);
+    QDir(downloads).mkdir("sub");
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok);
+    HttpWindow window;
+    window.downloadFile(server.http("/bytes/7003").toString(), name);
+
+    QVERIFY(!window.isDownloading());
+    QCOMPARE(answerer.seen.size(), 1);
+    const QString prefix = QStringLiteral("Unable to save the file %1: ").arg(downloads + name);
+    QVERIFY2(answerer.seen.first().startsWith(prefix), qPrintable(answerer.seen.first()));
+    QVERIFY(answerer.seen.first().size() > prefix.size() + 1);
+    QVERIFY(!QFile::exists(escapedTo));
+    QVERIFY(!server.requests().contains("/bytes/7003"));
+}
+
+void TestHttpWindow::subfolders()
+{
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok);
+    HttpWindow missing;
+    missing.downloadFile(server.http("/bytes/100").toString(), QStringLiteral("sub/b.txt"));
+    QVERIFY(!missing.isDownloading());
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(answerer.seen.first().startsWith("Unable to save the file " + target("sub/b.txt") + ": "));
+
+    QVERIFY(QDir(downloads).mkdir("sub"));
+    HttpWindow present;
+    present.downloadFile(server.http("/bytes/100").toString(), QStringLiteral("sub/b.txt"));
+    QTRY_VERIFY(!present.isDownloading());
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("sub/b.txt"), 100, &why), qPrintable(why));
+    QCOMPARE(answerer.unexpected, 0);
+}
+
+void TestHttpWindow::onlyHttpAndHttpsAreFetched_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::newRow("ftp") << "ftp://127.0.0.1:9/song.mp3";
+    QTest::newRow("local file") << QUrl::fromLocalFile(TestEnvironment::sourcePath("tests/download/fixture_server.py")).toString();
+    QTest::newRow("no scheme") << "song.mp3";
+}
+
+void TestHttpWindow::onlyHttpAndHttpsAreFetched()
+{
+    QFETCH(QString, url);
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok);
+    HttpWindow window;
+    window.downloadFile(url, QStringLiteral("song.mp3"));
+    QVERIFY(!window.isDownloading());
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY2(answerer.seen.first().startsWith("Download failed: ") && answerer.seen.first().contains(url),
+             qPrintable(answerer.seen.first()));
+    QCOMPARE(downloadEntries(), QStringList());
+}
+
+void TestHttpWindow::progressStaysRightForAnySize()
+{
+    HttpWindow window;
+    QProgressDialog *progress = progressOf(window);
+    const qint64 gib = qint64(1) << 30;
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
+                                      Q_ARG(qint64, 3 * gib), Q_ARG(qint64, 6 * gib)));
+    QVERIFY(progress->maximum() > 0);
+    QCOMPARE(double(progress->value()) / progress->maximum(), 0.5);
+
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
+                                      Q_ARG(qint64, 5 * gib), Q_ARG(qint64, -1)));
+    QCOMPARE(progress->minimum(), 0);
+    QCOMPARE(progress->maximum(), 0); // busy indicator
+
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
+                                      Q_ARG(qint64, 1000), Q_ARG(qint64, 4000)));
+    QCOMPARE(progress->maximum(), 4000);
+    QCOMPARE(progress->value(), 1000);
+}
+
+void TestHttpWindow::concurrentDownloads()
+{
+    ModalAnswerer answerer;
+    HttpWindow first;
+    HttpWindow second;
+    first.downloadFile(server.http("/slow/300000").toString(), QStringLiteral("first.bin"));
+    second.downloadFile(server.http("/slow/200000").toString(), QStringLiteral("second.bin"));
+    QTest::qWait(300);
+    QVERIFY(first.isDownloading() && second.isDownloading());
+    QTRY_VERIFY_WITH_TIMEOUT(!first.isDownloading() && !second.isDownloading(), 30000);
+
+    QString why;
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("first.bin"), 300000, &why), qPrintable(why));
+    QVERIFY2(FixtureServer::fileHoldsPattern(target("second.bin"), 200000, &why), qPrintable(why));
+    QCOMPARE(answerer.seen, QStringList());
+}
+
+MELODRIFT_TEST_MAIN(TestHttpWindow)
+#include "test_httpwindow.moc"
