@@ -60,6 +60,26 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])
 
 
+def thread_activity(pid):
+    """Run time in nanoseconds and context switches, summed over all threads.
+
+    Finer than utime + stime, which count whole clock ticks: a program that
+    wakes briefly now and then shows here though its ticks stay at 0."""
+    runtime = switches = 0
+    task_dir = '/proc/%d/task' % pid
+    for tid in os.listdir(task_dir):
+        try:
+            with open(os.path.join(task_dir, tid, 'schedstat')) as f:
+                runtime += int(f.read().split()[0])
+            with open(os.path.join(task_dir, tid, 'status')) as f:
+                for line in f:
+                    if line.startswith(('voluntary_ctxt_switches:', 'nonvoluntary_ctxt_switches:')):
+                        switches += int(line.split()[1])
+        except (OSError, ValueError, IndexError):
+            pass  # a thread that ended meanwhile
+    return runtime, switches
+
+
 class ServiceProcess:
     def __init__(self, media_dir):
         cmd = [sys.executable, os.path.join(SOURCE_DIR, 'chart-service', 'server.py'),
@@ -132,10 +152,13 @@ class Run:
         if self.proc.poll() is not None:
             raise CannotRun('%s ended while idle' % self.name)
         before = cpu_ticks(self.proc.pid)
+        run_before, switches_before = thread_activity(self.proc.pid)
         time.sleep(seconds)
         if self.proc.poll() is not None:
             raise CannotRun('%s ended while idle' % self.name)
-        return (cpu_ticks(self.proc.pid) - before) / CLOCK_TICKS
+        run_after, switches_after = thread_activity(self.proc.pid)
+        return ((cpu_ticks(self.proc.pid) - before) / CLOCK_TICKS,
+                (run_after - run_before) / 1e9, switches_after - switches_before)
 
     def stop(self):
         if self.proc.poll() is None:
@@ -247,13 +270,18 @@ def main():
                 idle[name] = run.idle_cpu_seconds(3.0, args.idle_seconds)
             finally:
                 run.stop()
-            print('%-10s %7.0f ms CPU (%.2f %% of one core)'
-                  % (name, idle[name] * 1000.0, 100.0 * idle[name] / args.idle_seconds))
-        if idle['melodrift'] == 0:
-            print('melodrift idle: no CPU used')
+            ticks, runtime, switches = idle[name]
+            print('%-10s utime+stime %5.0f ms; scheduled %8.2f ms in %5d context switches'
+                  % (name, ticks * 1000.0, runtime * 1000.0, switches))
+        ticks, runtime, switches = idle['melodrift']
+        if ticks == 0:
+            print('melodrift idle: no CPU used (utime+stime unchanged over %.0f s)' % args.idle_seconds)
         else:
-            print('melodrift idle: used CPU while idle (%.0f ms; one clock tick is %.0f ms)'
-                  % (idle['melodrift'] * 1000.0, 1000.0 / CLOCK_TICKS))
+            print('melodrift idle: used %d clock tick(s) of CPU over %.0f s (%.2f ms actually '
+                  'scheduled; baseline %.2f ms)' % (round(ticks * CLOCK_TICKS), args.idle_seconds,
+                                                    runtime * 1000.0, idle['baseline'][1] * 1000.0))
+        print('ratio melodrift/baseline, idle scheduled time: %s'
+              % ('%.2f' % (runtime / idle['baseline'][1]) if idle['baseline'][1] > 0 else 'n/a'))
         return 0
     finally:
         if service:
