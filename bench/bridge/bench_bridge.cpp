@@ -1,0 +1,308 @@
+// How long the script bridge takes to hand a lookup answer to the page, from
+// the moment the answer has arrived to the call of process_youtube or
+// process_ajax, next to the engine's floor: evaluating a call with a string
+// literal of the same size directly. Prints medians and their ratio; it never
+// fails for being slow.
+//
+//   scripts/with-test-session.sh build/bench/bridge/bench_bridge
+//   (without an X server it falls back to the offscreen platform)
+
+#include "browserview.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGraphicsScene>
+#include <QGraphicsWebView>
+#include <QNetworkReply>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const char pageHtml[] =
+    "<!DOCTYPE html><html><head><meta charset='utf-8'><script>"
+    "function process_youtube(text) { Bench.arrived(text.length); }"
+    "function process_ajax(text) { Bench.arrived(text.length); }"
+    "</script></head><body>bridge benchmark</body></html>";
+
+QElapsedTimer benchClock;
+
+QByteArray pattern(int size)
+{
+    static const QByteArray unit("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-_");
+    QByteArray out;
+    out.reserve(size);
+    while (out.size() < size)
+        out.append(unit.left(size - out.size()));
+    return out;
+}
+
+// Serves the page at / and /answer?size=N on 127.0.0.1, one request per connection.
+class AnswerServer : public QTcpServer
+{
+public:
+    AnswerServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, &AnswerServer::accept);
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void serve(QTcpSocket *socket)
+    {
+        QByteArray &request = pending[socket];
+        request += socket->readAll();
+        if (!request.contains("\r\n\r\n"))
+            return;
+        const QByteArray target = request.split(' ').value(1);
+        pending.remove(socket);
+        QByteArray body;
+        QByteArray type = "application/octet-stream";
+        if (target.startsWith("/answer?size=")) {
+            body = pattern(target.mid(int(qstrlen("/answer?size="))).toInt());
+        } else {
+            body = pageHtml;
+            type = "text/html; charset=utf-8";
+        }
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
+                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
+        socket->write(body);
+        socket->disconnectFromHost();
+    }
+
+    QHash<QTcpSocket *, QByteArray> pending;
+};
+
+// Published into the page as Bench: the page functions report here.
+class Probe : public QObject
+{
+    Q_OBJECT
+public:
+    qint64 arrivedNs = -1;
+    int arrivedLength = -1;
+    // When the latest network reply event was delivered: the one that
+    // finishes a reply is the last before the page function runs.
+    qint64 replyEventNs = -1;
+
+public slots:
+    void arrived(int length)
+    {
+        arrivedNs = benchClock.nsecsElapsed();
+        arrivedLength = length;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall && qobject_cast<QNetworkReply *>(watched))
+            replyEventNs = benchClock.nsecsElapsed();
+        return false;
+    }
+};
+
+struct Bench
+{
+    BrowserView *view = nullptr;
+    QWebFrame *frame = nullptr;
+    Probe probe;
+    QString base;
+
+    bool waitForArrival(int timeoutMs)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (probe.arrivedNs < 0 && waited.elapsed() < timeoutMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return probe.arrivedNs >= 0;
+    }
+
+    void reset()
+    {
+        probe.arrivedNs = -1;
+        probe.arrivedLength = -1;
+        probe.replyEventNs = -1;
+    }
+
+    // Arrival of the answer to the call of the page function, in ms; -1 on failure.
+    double throughBridge(const QString &slot, int size)
+    {
+        reset();
+        frame->evaluateJavaScript(QStringLiteral("Player.%1('%2answer?size=%3');").arg(slot, base).arg(size));
+        if (!waitForArrival(120000) || probe.arrivedLength != size || probe.replyEventNs < 0)
+            return -1;
+        return (probe.arrivedNs - probe.replyEventNs) / 1e6;
+    }
+
+    // The engine's floor: the same call with a literal of the same size.
+    double direct(const QString &function, int size)
+    {
+        const QString script = function + QStringLiteral("('") + QString::fromLatin1(pattern(size))
+                               + QStringLiteral("')");
+        reset();
+        const qint64 start = benchClock.nsecsElapsed();
+        frame->evaluateJavaScript(script);
+        if (probe.arrivedLength != size)
+            return -1;
+        return (probe.arrivedNs - start) / 1e6;
+    }
+};
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+QString sizeName(int size)
+{
+    return size >= 1024 * 1024 ? QStringLiteral("%1 MiB").arg(size / (1024 * 1024))
+                               : QStringLiteral("%1 KiB").arg(size / 1024);
+}
+
+QGraphicsWebView *findWebView(BrowserView *view)
+{
+    // BrowserView's member named scene hides QGraphicsView::scene().
+    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view)->scene()->items()) {
+        if (auto *webView = dynamic_cast<QGraphicsWebView *>(item))
+            return webView;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nothing the application writes may land outside a temporary folder.
+    QTemporaryDir home;
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.path() + QLatin1Char('/') + QLatin1String(name)));
+    qputenv("MELODRIFT_DOWNLOAD_DIR", QFile::encodeName(home.path() + QStringLiteral("/downloads")));
+    qputenv("MELODRIFT_PLAYLIST_FILE", QFile::encodeName(home.path() + QStringLiteral("/melodrift.ram")));
+
+    QApplication app(argc, argv);
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptEnabled, true);
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::PluginsEnabled, true);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QtMessageHandler quiet = [](QtMsgType type, const QMessageLogContext &, const QString &message) {
+        if (type != QtDebugMsg)
+            fprintf(stderr, "%s\n", qPrintable(message));
+    };
+    qInstallMessageHandler(quiet);
+
+    AnswerServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0)) {
+        fprintf(stderr, "cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+    Bench bench;
+    bench.base = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    qputenv("MELODRIFT_START_URL", bench.base.toUtf8());
+    benchClock.start();
+
+    BrowserView view(nullptr);
+    view.resize(640, 480);
+    view.show();
+    QGraphicsWebView *webView = findWebView(&view);
+    if (!webView) {
+        fprintf(stderr, "no web view in the browser view\n");
+        return 1;
+    }
+    bench.view = &view;
+    bench.frame = webView->page()->mainFrame();
+    QObject::connect(bench.frame, &QWebFrame::javaScriptWindowObjectCleared, &bench.probe, [&bench] {
+        bench.frame->addToJavaScriptWindowObject(QStringLiteral("Bench"), &bench.probe);
+    });
+    app.installEventFilter(&bench.probe);
+
+    QElapsedTimer loading;
+    loading.start();
+    while (!bench.frame->evaluateJavaScript(QStringLiteral("typeof Bench === 'object' && typeof Player === 'object'"))
+                .toBool()) {
+        if (loading.elapsed() > 30000) {
+            fprintf(stderr, "the benchmark page did not load\n");
+            return 1;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    // Warm the engine and the connection code up once.
+    bench.throughBridge(QStringLiteral("request_youtube"), 1024);
+    bench.throughBridge(QStringLiteral("search_song_nokia"), 1024);
+    bench.direct(QStringLiteral("process_youtube"), 1024);
+
+    QTextStream out(stdout);
+    out << "Script bridge: arrival of a lookup answer to the page function's call (median ms)\n"
+        << "baseline: direct = evaluating process_youtube('<literal of the same size>') in the page\n\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+               .arg(QStringLiteral("size"), -8)
+               .arg(QStringLiteral("runs"), 5)
+               .arg(QStringLiteral("direct"), 10)
+               .arg(QStringLiteral("youtube"), 10)
+               .arg(QStringLiteral("ratio"), 7)
+               .arg(QStringLiteral("ajax"), 10)
+               .arg(QStringLiteral("ratio"), 7);
+    out.flush();
+
+    bool failed = false;
+    for (int size = 1024; size <= 16 * 1024 * 1024; size *= 4) {
+        const int runs = std::clamp(int((64LL * 1024 * 1024) / size), 3, 25);
+        std::vector<double> floor, youtube, ajax;
+        for (int i = 0; i < runs; ++i) {
+            const double d = bench.direct(QStringLiteral("process_youtube"), size);
+            const double y = bench.throughBridge(QStringLiteral("request_youtube"), size);
+            const double a = bench.throughBridge(QStringLiteral("search_song_nokia"), size);
+            if (d < 0 || y < 0 || a < 0) {
+                failed = true;
+                continue;
+            }
+            floor.push_back(d);
+            youtube.push_back(y);
+            ajax.push_back(a);
+        }
+        if (floor.empty()) {
+            out << sizeName(size) << ": no answer reached the page intact\n";
+            continue;
+        }
+        const double f = median(floor);
+        const double y = median(youtube);
+        const double a = median(ajax);
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+                   .arg(sizeName(size), -8)
+                   .arg(int(floor.size()), 5)
+                   .arg(f, 10, 'f', 3)
+                   .arg(y, 10, 'f', 3)
+                   .arg(y / f, 7, 'f', 2)
+                   .arg(a, 10, 'f', 3)
+                   .arg(a / f, 7, 'f', 2);
+        out.flush();
+    }
+    // A wrong or missing answer is a fault of the bridge, not slowness.
+    if (failed)
+        out << "some answers did not reach the page with their full length\n";
+    return failed ? 1 : 0;
+}
+
+#include "bench_bridge.moc"
