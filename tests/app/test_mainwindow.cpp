@@ -11,6 +11,7 @@
 #include <QGraphicsScene>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebElement>
 #include <QWebFrame>
@@ -83,6 +84,8 @@ private slots:
     void pageIsBlackWithoutHorizontalScrollBar();
     void errorPageWhenServiceIsDown();
     void errorPageText();
+    void tryAgainReloadsStartPage();
+    void titleBarFollowsLoadSignals();
     void defaultSettingsAreIni();
 
 private:
@@ -161,6 +164,15 @@ void TestMainWindow::fillsTheFixedWindow()
     QVERIFY(bar);
     QCOMPARE(bar->width(), 640);
     QCOMPARE(bar->height(), bar->sizeHint().height());
+
+    // The hidden first player is kept at the view's size as well.
+    QWidget *player = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->inherits("MediaPlayer") && !top->isVisible())
+            player = top;
+    }
+    QVERIFY(player);
+    QCOMPARE(player->size(), QSize(640, 480));
 
     // Loading the page must not change any of it.
     QVERIFY(waitForLoad(true));
@@ -288,6 +300,78 @@ void TestMainWindow::defaultSettingsAreIni()
     const QByteArray text = file.readAll();
     QVERIFY2(text.contains("[BrowserMainWindow]\n"), text.constData());
     QVERIFY2(text.contains("location=http://127.0.0.1/x\n"), text.constData());
+}
+
+void TestMainWindow::tryAgainReloadsStartPage()
+{
+    const QUrl start = unreachableStartPage();
+    QVERIFY(start.isValid());
+    makeWindow(start);
+    QVERIFY(waitForLoad(false));
+    QVERIFY(waitForLoad(true));
+    QWebFrame *frame = web->page()->mainFrame();
+    QVERIFY(frame->toPlainText().contains(QStringLiteral("Check your internet connection!")));
+
+    // The service comes back on the start page's port.
+    QTcpServer server;
+    QVERIFY2(server.listen(QHostAddress::LocalHost, quint16(start.port())), "the port was taken meanwhile");
+    QList<QByteArray> requests;
+    connect(&server, &QTcpServer::newConnection, &server, [&server, &requests] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, socket, [socket, &requests] {
+                const QByteArray request = socket->readAll();
+                if (!request.contains("\r\n\r\n"))
+                    return; // ask for the rest first
+                requests.append(request.left(request.indexOf("\r\n")));
+                const QByteArray body("<html><body><p id='back'>back again</p></body></html>");
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                              "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->disconnectFromHost();
+            });
+        }
+    });
+
+    loads->clear();
+    frame->findFirstElement(QStringLiteral("a")).evaluateJavaScript(QStringLiteral("this.click()"));
+    QVERIFY(waitForLoad(true));
+    QTRY_VERIFY(frame->toPlainText().contains(QStringLiteral("back again")));
+    QCOMPARE(requests.value(0), QByteArray("GET " + start.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.1"));
+    QCOMPARE(frame->url(), start);
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+}
+
+void TestMainWindow::titleBarFollowsLoadSignals()
+{
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    auto *bar = view->findChild<TitleBar *>();
+    QVERIFY(bar);
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
+
+    const auto boxShown = [bar] {
+        const QImage image = bar->grab().toImage();
+        const QColor box = bar->palette().color(QPalette::HighlightedText);
+        // The progress box's left edge, as the loading look paints it.
+        return QColor(image.pixel(bar->width() - 105, bar->height() / 2)) == box;
+    };
+
+    emit web->loadProgress(30);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    QVERIFY(boxShown());
+
+    // A start alone does not refresh the bar: were it to pass on the reset
+    // progress, the box would go and the bar would slide away.
+    emit web->loadStarted();
+    QTest::qWait(1300);
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    QVERIFY(boxShown());
+
+    emit web->loadFinished(true);
+    QVERIFY(!boxShown());
+    QCOMPARE(bar->pos(), QPoint(0, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
+    // A successful load shows no error page.
+    QCOMPARE(web->page()->mainFrame()->url(), service.startPage());
 }
 
 MELODRIFT_TEST_MAIN(TestMainWindow)
