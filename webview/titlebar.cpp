@@ -100,7 +100,9 @@ void TitleBar::paintLoading(QPainter &painter, const QColor &text)
     painter.setOpacity(1.0);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(text);
-    painter.drawRect(w - 105, 1, 100, h - 4);
+    // A one-pixel pen strokes one pixel past a rectangle's size: without the
+    // adjustment the box would be 101 by h - 3 pixels instead of 100 by h - 4.
+    painter.drawRect(QRect(w - 105, 1, 100, h - 4).adjusted(0, 0, -1, -1));
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(text);
