@@ -22,12 +22,15 @@ namespace {
 
 QStringList debugMessages;
 QStringList warningMessages;
+QStringList consoleMessages;
 QtMessageHandler previousHandler = nullptr;
 
 void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const bool console = message.contains(QLatin1String(" on line:")) && message.contains(QLatin1String(" Source:"));
-    if (type == QtDebugMsg && !console)
+    if (type == QtDebugMsg && console)
+        consoleMessages.append(message);
+    else if (type == QtDebugMsg)
         debugMessages.append(message);
     else if (type == QtWarningMsg)
         warningMessages.append(message);
@@ -52,6 +55,7 @@ void MessageLog::clear()
 {
     debugMessages.clear();
     warningMessages.clear();
+    consoleMessages.clear();
 }
 
 QStringList MessageLog::debug() const
@@ -62,6 +66,11 @@ QStringList MessageLog::debug() const
 QStringList MessageLog::warnings() const
 {
     return warningMessages;
+}
+
+QStringList MessageLog::console() const
+{
+    return consoleMessages;
 }
 
 int MessageLog::count(const QString &exactDebugText) const
@@ -115,6 +124,10 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
             web = candidate;
     }
     if (!web || !QTest::qWaitForWindowExposed(mainWindow.get()))
+        return false;
+    // Clicks go to the window a user would have in front.
+    mainWindow->activateWindow();
+    if (!QTest::qWaitForWindowActive(mainWindow.get()))
         return false;
     QElapsedTimer clock;
     clock.start();
@@ -192,8 +205,10 @@ bool App::click(const QString &selector)
     const QPoint point(centre.at(0).toInt(), centre.at(1).toInt());
     QWidget *viewport = view()->viewport();
     QTest::mouseMove(viewport, point);
+    QTest::qWait(200);
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, point);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, point, 50);
+    QTest::qWait(50);
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, point);
     return true;
 }
 
@@ -217,6 +232,30 @@ Phonon::State stateOf(MediaPlayer *player)
 {
     Phonon::MediaObject *media = mediaObjectOf(player);
     return media ? media->state() : Phonon::ErrorState;
+}
+
+QString stateText(Phonon::State state)
+{
+    switch (state) {
+    case Phonon::LoadingState:
+        return QStringLiteral("loading");
+    case Phonon::StoppedState:
+        return QStringLiteral("stopped");
+    case Phonon::PlayingState:
+        return QStringLiteral("playing");
+    case Phonon::BufferingState:
+        return QStringLiteral("buffering");
+    case Phonon::PausedState:
+        return QStringLiteral("paused");
+    case Phonon::ErrorState:
+        break;
+    }
+    return QStringLiteral("error");
+}
+
+QString stateText(MediaPlayer *player)
+{
+    return stateText(stateOf(player));
 }
 
 QUrl sourceOf(MediaPlayer *player)

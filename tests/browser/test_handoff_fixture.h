@@ -37,6 +37,8 @@ public:
     void clear();
     QStringList debug() const;
     QStringList warnings() const;
+    // The page's console messages.
+    QStringList console() const;
     int count(const QString &exactDebugText) const;
 };
 
@@ -93,6 +95,9 @@ private:
 QList<MediaPlayer *> allPlayers();
 Phonon::MediaObject *mediaObjectOf(MediaPlayer *player);
 Phonon::State stateOf(MediaPlayer *player);
+// The state by name, so that a failed comparison says which it was.
+QString stateText(MediaPlayer *player);
+QString stateText(Phonon::State state);
 QUrl sourceOf(MediaPlayer *player);
 bool isFullScreen(MediaPlayer *player);
 QString scriptQuoted(const QString &text);

@@ -1,0 +1,227 @@
+// The real chart page of the stand-in service, used as a user would: a click
+// on a video opens a full-screen player playing it, stopping it moves the
+// page on to its next item, and a song listened to plays out in the hidden
+// first player after which the page goes on by itself. The page's state is
+// read through its own script.
+
+#include "chartservice.h"
+#include "mediaplayer.h"
+#include "test_handoff_fixture.h"
+#include "testenvironment.h"
+#include "urlcatcher.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QtTest>
+
+using namespace Handoff;
+
+namespace {
+
+const int playingTimeoutMs = 20000;
+
+enum class StopBy { PageStopButton, PlayerStopButton };
+
+QPushButton *stopButtonOf(MediaPlayer *player)
+{
+    const QImage stopImage = player->style()->standardIcon(QStyle::SP_MediaStop).pixmap(16).toImage();
+    for (QPushButton *button : player->findChildren<QPushButton *>()) {
+        if (button->icon().pixmap(16).toImage() == stopImage)
+            return button;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(StopBy)
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void videoPlaysFullScreenAndStopMovesOn_data();
+    void videoPlaysFullScreenAndStopMovesOn();
+    void listenedSongPlaysOutAndPageMovesOnByItself();
+
+private:
+    QString media(const QString &file) const;
+    QString pageJson(const QString &expression) const;
+    QString currentIndex() const;
+    MediaPlayer *waitForNewPlayer(int timeoutMs);
+
+    ChartService service;
+    App app;
+    std::unique_ptr<MessageLog> messages;
+    std::unique_ptr<MessageBoxCloser> boxes;
+    std::unique_ptr<UrlCatcher> desktop;
+};
+
+void EndToEndTest::initTestCase()
+{
+    qInfo() << "Phonon back end:" << qgetenv("PHONON_BACKEND");
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+    messages = std::make_unique<MessageLog>();
+}
+
+void EndToEndTest::init()
+{
+    boxes = std::make_unique<MessageBoxCloser>();
+    desktop = std::make_unique<UrlCatcher>();
+    QVERIFY2(app.open(service.startPage(), QStringLiteral("window.chartReady === true && typeof Player === 'object'")),
+             "the main window did not show the chart page");
+    QCOMPARE(currentIndex(), QStringLiteral("0"));
+    messages->clear();
+}
+
+void EndToEndTest::cleanup()
+{
+    app.close();
+    const QStringList boxTexts = boxes->texts;
+    boxes.reset();
+    QVERIFY2(boxTexts.isEmpty(), qPrintable(QStringLiteral("playback failed: ") + boxTexts.join(QLatin1Char('\n'))));
+    // The page logs every Player call that threw, e.g. one it could not convert.
+    const QStringList failed = messages->console().filter(QStringLiteral("failed"));
+    QVERIFY2(failed.isEmpty(), qPrintable(failed.join(QLatin1Char('\n'))));
+    QVERIFY2(desktop->urls.isEmpty(), "something was handed to the desktop");
+    desktop.reset();
+}
+
+void EndToEndTest::cleanupTestCase()
+{
+    messages.reset();
+    service.stop();
+}
+
+QString EndToEndTest::media(const QString &file) const
+{
+    return service.url(QStringLiteral("media/") + file).toString();
+}
+
+QString EndToEndTest::pageJson(const QString &expression) const
+{
+    return app.js(QStringLiteral("JSON.stringify(%1)").arg(expression)).toString();
+}
+
+QString EndToEndTest::currentIndex() const
+{
+    return app.js(QStringLiteral("ge('var').value")).toString();
+}
+
+MediaPlayer *EndToEndTest::waitForNewPlayer(int timeoutMs)
+{
+    QList<MediaPlayer *> made;
+    QElapsedTimer clock;
+    clock.start();
+    while (made.isEmpty() && clock.elapsed() < timeoutMs) {
+        QTest::qWait(50);
+        made = app.takeNewPlayers();
+    }
+    return made.size() == 1 ? made.first() : nullptr;
+}
+
+void EndToEndTest::videoPlaysFullScreenAndStopMovesOn_data()
+{
+    QTest::addColumn<StopBy>("stopBy");
+    QTest::newRow("the page's Stop button") << StopBy::PageStopButton;
+    QTest::newRow("the player's stop button") << StopBy::PlayerStopButton;
+}
+
+void EndToEndTest::videoPlaysFullScreenAndStopMovesOn()
+{
+    QFETCH(StopBy, stopBy);
+    const QString video = media(QStringLiteral("ocean-bars.ogv"));
+    const QString nextSong = media(QStringLiteral("paper-satellites.ogg"));
+
+    QVERIFY(app.click(QStringLiteral("#item1 button.play-video")));
+    MediaPlayer *player = waitForNewPlayer(15000);
+    QVERIFY2(player, qPrintable(QStringLiteral("the click on the video made no player; the page sent ")
+                                + pageJson(QStringLiteral("sent"))));
+
+    QCOMPARE(pageJson(QStringLiteral("received.youtube")), QStringLiteral("[\"%1\"]").arg(video));
+    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")), QStringLiteral("[\"showMedia\",\"%1\"]").arg(video));
+    QCOMPARE(currentIndex(), QStringLiteral("1"));
+    QTRY_VERIFY_WITH_TIMEOUT(isFullScreen(player), 5000);
+    QCOMPARE(sourceOf(player), QUrl(video));
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(player), QStringLiteral("playing"), playingTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(mediaObjectOf(player)->hasVideo(), 5000);
+    QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[]"));
+    QVERIFY(!app.firstPlayer()->isVisible());
+
+    if (stopBy == StopBy::PageStopButton) {
+        QVERIFY(app.click(QStringLiteral("#stop")));
+    } else {
+        QPushButton *stop = stopButtonOf(player);
+        QVERIFY2(stop, "the player has no stop button");
+        QTest::mouseClick(stop, Qt::LeftButton);
+    }
+
+    QTRY_COMPARE_WITH_TIMEOUT(pageJson(QStringLiteral("received.player")), QStringLiteral("[[2,1]]"), 5000);
+    QCOMPARE(currentIndex(), QStringLiteral("2"));
+    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")), QStringLiteral("[\"play_link\",\"%1\"]").arg(nextSong));
+    // The next item, a song, plays in the current player: the one just stopped.
+    QCOMPARE(sourceOf(player), QUrl(nextSong));
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(player), QStringLiteral("playing"), playingTimeoutMs);
+    QVERIFY(app.takeNewPlayers().isEmpty());
+    QCOMPARE(mediaObjectOf(app.firstPlayer())->currentSource().type(), Phonon::MediaSource::Empty);
+    QCOMPARE(messages->count(QStringLiteral("Signal Received")), 1);
+    QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[[2,1]]"));
+}
+
+void EndToEndTest::listenedSongPlaysOutAndPageMovesOnByItself()
+{
+    const QString song = media(QStringLiteral("paper-satellites.ogg"));  // item 2, 5 s
+    const QString following = media(QStringLiteral("low-tide.ogg"));     // item 3, 3 s
+    const QString video = media(QStringLiteral("bouncing-light.ogv"));   // item 4, 3 s
+    MediaPlayer *first = app.firstPlayer();
+    QSignalSpy finished(mediaObjectOf(first), &Phonon::MediaObject::finished);
+
+    QVERIFY(app.click(QStringLiteral("#item2 button.listen")));
+    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")), QStringLiteral("[\"play_link\",\"%1\"]").arg(song));
+    QCOMPARE(currentIndex(), QStringLiteral("2"));
+    QCOMPARE(sourceOf(first), QUrl(song));
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(first), QStringLiteral("playing"), playingTimeoutMs);
+    QVERIFY(!first->isVisible());
+    QVERIFY(app.takeNewPlayers().isEmpty());
+
+    // At its natural end the page moves on once, and the next song plays in
+    // the same hidden player.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1]]"), 5000);
+    QCOMPARE(currentIndex(), QStringLiteral("3"));
+    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")), QStringLiteral("[\"play_link\",\"%1\"]").arg(following));
+    QCOMPARE(sourceOf(first), QUrl(following));
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(first), QStringLiteral("playing"), playingTimeoutMs);
+    QTest::qWait(1000);
+    QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1]]"));
+    QCOMPARE(messages->count(QStringLiteral("Signal Received")), 1);
+    QVERIFY(!first->isVisible());
+
+    // That one ends too; the next item is a video, which opens full screen.
+    MediaPlayer *player = waitForNewPlayer(30000);
+    QVERIFY2(player, "the page did not go on to the video after the song");
+    QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1],[4,1]]"));
+    QCOMPARE(currentIndex(), QStringLiteral("4"));
+    QCOMPARE(sourceOf(player), QUrl(video));
+    QTRY_VERIFY_WITH_TIMEOUT(isFullScreen(player), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(player), QStringLiteral("playing"), playingTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(mediaObjectOf(player)->hasVideo(), 5000);
+
+    // A full-screen player's natural end leaves the page where it is.
+    QSignalSpy videoFinished(mediaObjectOf(player), &Phonon::MediaObject::finished);
+    QTRY_COMPARE_WITH_TIMEOUT(videoFinished.count(), 1, 30000);
+    QTest::qWait(1500);
+    QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1],[4,1]]"));
+    QCOMPARE(currentIndex(), QStringLiteral("4"));
+    QCOMPARE(messages->count(QStringLiteral("Signal Received")), 2);
+}
+
+MELODRIFT_TEST_MAIN(EndToEndTest)
+#include "test_endtoend.moc"
