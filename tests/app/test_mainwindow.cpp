@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QGraphicsScene>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -48,6 +49,18 @@ QString composedErrorPage(const QString &startUrl)
            + QStringLiteral("\t") + eight + QStringLiteral("</html>");
 }
 
+// Debug output of the process, where the page's console messages arrive.
+QStringList debugOutput;
+QtMessageHandler previousHandler = nullptr;
+
+void keepDebugOutput(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg)
+        debugOutput.append(text);
+    if (previousHandler)
+        previousHandler(type, context, text);
+}
+
 MWebView *webViewOf(BrowserView *view)
 {
     // The member of the same name hides QGraphicsView::scene().
@@ -77,6 +90,7 @@ class TestMainWindow : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void cleanup();
 
     void fillsTheFixedWindow();
@@ -107,6 +121,12 @@ void TestMainWindow::initTestCase()
     settings->setAttribute(QWebSettings::PluginsEnabled, true);
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QVERIFY2(service.start(), "the stand-in chart service did not start");
+    previousHandler = qInstallMessageHandler(keepDebugOutput);
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
 }
 
 void TestMainWindow::cleanup()
@@ -155,6 +175,9 @@ void TestMainWindow::fillsTheFixedWindow()
     QCOMPARE(window->minimumSize(), QSize(640, 480));
     QCOMPARE(window->maximumSize(), QSize(640, 480));
     QCOMPARE(view->geometry(), QRect(0, 0, 640, 480));
+    QCOMPARE(view->viewport()->geometry(), QRect(0, 0, 640, 480));
+    QVERIFY(!view->horizontalScrollBar()->isVisible());
+    QVERIFY(!view->verticalScrollBar()->isVisible());
     QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
     QCOMPARE(web->pos(), QPointF(0, 0));
     QCOMPARE(web->size(), QSizeF(640, 480));
@@ -184,9 +207,16 @@ void TestMainWindow::fillsTheFixedWindow()
 
 void TestMainWindow::showsTheChartWithPlayer()
 {
-    service.fetch(QStringLiteral("requests?clear=1"));
+    debugOutput.clear();
     makeWindow(service.startPage());
     QVERIFY(waitForLoad(true));
+
+    // Player was there for the page's own start-up script, which reports
+    // what it found on the console.
+    const QStringList ready = debugOutput.filter(QStringLiteral("chart ready:"));
+    QCOMPARE(ready.size(), 1);
+    QVERIFY2(ready.first().startsWith(QStringLiteral("\"chart ready: 8 items, Player present on line:")),
+             qPrintable(ready.first()));
 
     QWebFrame *frame = web->page()->mainFrame();
     QCOMPARE(frame->url(), service.startPage());
