@@ -67,6 +67,7 @@ private:
     bool aborted = false;
 
     QString targetPath;
+    QByteArray chunk;
     // A prompt runs a nested event loop inside the access manager's signal;
     // the reply must not be aborted from under it.
     bool prompting = false;
