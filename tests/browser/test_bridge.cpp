@@ -124,6 +124,8 @@ private slots:
     void refusedLookup();
     void overlappingLookups_data();
     void overlappingLookups();
+    void nonStringArguments_data();
+    void nonStringArguments();
     void handlersWithNothingPending();
     void handlerEndsLatestPendingLookup_data();
     void handlerEndsLatestPendingLookup();
@@ -136,6 +138,8 @@ private slots:
 
     void launchMarket_data();
     void launchMarket();
+
+    void viewDestroyedWithLookupsPending();
 
 private:
     void answers_data();
@@ -331,11 +335,20 @@ void BridgeTest::failedLookup_data()
     const QString unreachable = QStringLiteral("http://127.0.0.1:%1/lookup").arg(closedPort());
     const QString errorWithBody = service.url(QStringLiteral("status/404?body=no%20such%20song")).toString();
     const QString serverError = service.url(QStringLiteral("status/500?body=it%27s%20broken")).toString();
+    const QString errorWithoutBody = service.url(QStringLiteral("status/404")).toString();
+    const QString unreachableTls = QStringLiteral("https://127.0.0.1:%1/lookup").arg(closedPort());
+    // A lookup must not be steered into local content by the server either.
+    const QString localTarget = QStringLiteral("file:///etc/hostname");
+    const QString redirect = service.url(QStringLiteral("redirect?to=") + QUrl::toPercentEncoding(localTarget)).toString();
+    const QString redirectText = QStringLiteral("redirect to ") + localTarget + QLatin1Char('\n');
     for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
         QTest::newRow((k + "unreachable host").constData()) << kind << unreachable << QString();
         QTest::newRow((k + "HTTP 404 with a body").constData()) << kind << errorWithBody << QStringLiteral("no such song");
         QTest::newRow((k + "HTTP 500 with a quote in the body").constData()) << kind << serverError << QStringLiteral("it's broken");
+        QTest::newRow((k + "HTTP 404 without a body").constData()) << kind << errorWithoutBody << QString();
+        QTest::newRow((k + "unreachable https host").constData()) << kind << unreachableTls << QString();
+        QTest::newRow((k + "redirect to a local file not followed").constData()) << kind << redirect << redirectText;
         QTest::newRow((k + "host does not parse").constData()) << kind << QStringLiteral("http://[::1") << QString();
         QTest::newRow((k + "space in host").constData()) << kind << QStringLiteral("http://exa mple.org/") << QString();
         QTest::newRow((k + "port out of range").constData()) << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
@@ -417,7 +430,7 @@ void BridgeTest::overlappingLookups()
     QFETCH(QString, firstKind);
     QFETCH(QString, secondKind);
     // The first is still running when the second answers.
-    js(lookupCall(firstKind, slowUrl(1500, QStringLiteral("first")))
+    js(lookupCall(firstKind, slowUrl(2500, QStringLiteral("first")))
        + lookupCall(secondKind, answerUrl("second")));
 
     QStringList youtube;
@@ -430,6 +443,40 @@ void BridgeTest::overlappingLookups()
     QTest::qWait(300);
     QCOMPARE(received(QStringLiteral("youtube")), youtube);
     QCOMPARE(received(QStringLiteral("ajax")), ajax);
+}
+
+void BridgeTest::nonStringArguments_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("argument");
+    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+        for (const QString argument : {QStringLiteral("null"), QStringLiteral("undefined"), QStringLiteral("42"),
+                                       QStringLiteral("{}"), QStringLiteral("['http://127.0.0.1:1/']")})
+            QTest::newRow((kind + QLatin1String(": ") + argument).toLatin1().constData()) << kind << argument;
+    }
+}
+
+void BridgeTest::nonStringArguments()
+{
+    // Whatever the engine makes of the argument, the program goes on, and a
+    // call that reached the bridge is answered, with nothing.
+    QFETCH(QString, kind);
+    QFETCH(QString, argument);
+    const QString slot = kind == QLatin1String("youtube") ? QStringLiteral("request_youtube")
+                                                          : QStringLiteral("search_song_nokia");
+    const bool threw = js(QStringLiteral("(function () { try { Player.%1(%2); return false; }"
+                                         " catch (e) { return true; } })()")
+                              .arg(slot, argument))
+                           .toBool();
+    if (threw) {
+        QTest::qWait(300);
+        QCOMPARE(receivedCount(kind), 0);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 10000);
+        QCOMPARE(received(kind), QStringList{QString()});
+    }
+    lookup(kind, answerUrl("still answering"));
+    QTRY_VERIFY_WITH_TIMEOUT(received(kind).contains(QStringLiteral("still answering")), 10000);
 }
 
 // Handlers that page script calls -------------------------------------------
@@ -487,15 +534,15 @@ void BridgeTest::handlerPassesBodySoFar()
 {
     // The service sends the first 64 KiB, then waits before the rest.
     const int size = 2 * 65536;
-    lookup(QStringLiteral("youtube"), service.url(QStringLiteral("answer?size=%1&pause_ms=2500").arg(size)).toString());
-    QTest::qWait(1000);
+    lookup(QStringLiteral("youtube"), service.url(QStringLiteral("answer?size=%1&pause_ms=4000").arg(size)).toString());
+    QTest::qWait(2000);
     js(QStringLiteral("Player.httpFinished();"));
     QCOMPARE(receivedCount(QStringLiteral("youtube")), 1);
     const QString part = received(QStringLiteral("youtube")).value(0);
     QCOMPARE(part, textOfAllBytes(patternAnswer(65536)));
 
     // That request has ended: the rest never comes.
-    QTest::qWait(2500);
+    QTest::qWait(3000);
     QCOMPARE(receivedCount(QStringLiteral("youtube")), 1);
 }
 
@@ -544,13 +591,13 @@ void BridgeTest::handlerCalledFromAnswerCallback()
                       "    if (!window.wrappedOnce) { window.wrappedOnce = true; Player.%2(); } }; })();")
            .arg(callback, handler));
     if (!pendingKind.isEmpty())
-        lookup(pendingKind, slowUrl(1500, QStringLiteral("late")));
+        lookup(pendingKind, slowUrl(3000, QStringLiteral("late")));
     QTest::qWait(200);
     lookup(answeredKind, answerUrl("answered"));
 
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.wrappedOnce")).toBool(), 10000);
     // Long enough for the pending lookup to have answered, had it not ended.
-    QTest::qWait(pendingKind.isEmpty() ? 300 : 2000);
+    QTest::qWait(pendingKind.isEmpty() ? 300 : 3500);
     QCOMPARE(received(QStringLiteral("youtube")), youtube);
     QCOMPARE(received(QStringLiteral("ajax")), ajax);
 }
@@ -660,6 +707,34 @@ void BridgeTest::launchMarket()
     }
     // Nothing is answered to the page.
     QCOMPARE(receivedCount(QStringLiteral("youtube")) + receivedCount(QStringLiteral("ajax")), 0);
+}
+
+void BridgeTest::viewDestroyedWithLookupsPending()
+{
+    // The window can close while answers are on their way: neither a reply
+    // finishing nor a refused lookup's late answer may reach a page that is gone.
+    auto other = std::make_unique<BrowserView>(nullptr);
+    QGraphicsWebView *otherWebView = nullptr;
+    for (QGraphicsItem *item : static_cast<QGraphicsView *>(other.get())->scene()->items()) {
+        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
+            otherWebView = candidate;
+    }
+    QVERIFY(otherWebView);
+    QWebFrame *otherFrame = otherWebView->page()->mainFrame();
+    QTRY_VERIFY_WITH_TIMEOUT(otherFrame->evaluateJavaScript(QStringLiteral("window.chartReady === true")).toBool(),
+                             30000);
+    otherFrame->evaluateJavaScript(QStringLiteral("Player.request_youtube(%1); Player.search_song_nokia(%1);"
+                                                  "Player.request_youtube(%2); Player.search_song_nokia(%3);"
+                                                  "Player.request_youtube('file:///etc/hostname');")
+                                       .arg(scriptQuoted(slowUrl(300, QStringLiteral("late"))),
+                                            scriptQuoted(service.url(QStringLiteral("answer?size=4194304")).toString()),
+                                            scriptQuoted(answerUrl("soon"))));
+    other.reset();
+    QTest::qWait(1500);
+
+    // The view under test still answers.
+    lookup(QStringLiteral("youtube"), answerUrl("alive"));
+    QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("youtube")), QStringList{QStringLiteral("alive")}, 10000);
 }
 
 MELODRIFT_TEST_MAIN(BridgeTest)
