@@ -676,6 +676,8 @@ void BridgeTest::launchMarket_data()
     QTest::newRow("scheme-relative") << QStringLiteral("//127.0.0.1/x") << false;
     QTest::newRow("windows drive path") << QStringLiteral("c:/windows/system32/calc.exe") << false;
     QTest::newRow("windows backslash path") << QStringLiteral("C:\\Windows\\calc.exe") << false;
+    QTest::newRow("file URL after blanks") << QStringLiteral("  file:///bin/sh") << false;
+    QTest::newRow("file URL after a tab and a line break") << QStringLiteral("\t\nfile:///bin/sh") << false;
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("does not parse") << QStringLiteral("http://[::1") << false;
 }
@@ -693,9 +695,7 @@ void BridgeTest::launchMarket()
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(emptyDir.path()));
 
-    QString literal = location;
-    literal.replace(QLatin1String("\\"), QLatin1String("\\\\"));
-    js(QStringLiteral("Player.launchMarket('%1');").arg(literal));
+    js(QStringLiteral("Player.launchMarket(%1);").arg(ScriptString::literal(location)));
     QTest::qWait(100);
     qputenv("PATH", path);
 
