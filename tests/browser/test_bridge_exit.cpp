@@ -53,18 +53,31 @@ void BridgeExitTest::exitWhileLookupPending_data()
 {
     QTest::addColumn<bool>("youtube");
     QTest::addColumn<bool>("ajax");
+    QTest::addColumn<QString>("more"); // further query items of the page
     QTest::addColumn<int>("exitAfterMs");
 
-    QTest::newRow("youtube lookup pending") << true << false << 1000;
-    QTest::newRow("ajax lookup pending") << false << true << 1000;
-    QTest::newRow("both pending") << true << true << 1000;
-    QTest::newRow("exit in the same turn as the lookups") << true << true << 0;
+    const QString song = QString::fromLatin1(QUrl::toPercentEncoding(
+        service.url(QStringLiteral("media/copper-skies.ogg")).toString()));
+    const QString video = QString::fromLatin1(QUrl::toPercentEncoding(
+        service.url(QStringLiteral("media/ocean-bars.ogv")).toString()));
+    const QString slowFile = QString::fromLatin1(QUrl::toPercentEncoding(
+        service.url(QStringLiteral("slow?ms=60000&body=file")).toString()));
+
+    QTest::newRow("youtube lookup pending") << true << false << QString() << 1000;
+    QTest::newRow("ajax lookup pending") << false << true << QString() << 1000;
+    QTest::newRow("both pending") << true << true << QString() << 1000;
+    QTest::newRow("exit in the same turn as the lookups") << true << true << QString() << 0;
+    QTest::newRow("lookup pending, song playing") << true << false << QStringLiteral("play=") + song << 2000;
+    QTest::newRow("lookup pending, video shown") << true << false << QStringLiteral("show=") + video << 2000;
+    QTest::newRow("lookup pending, download running")
+        << true << false << QStringLiteral("download=") + slowFile << 2000;
 }
 
 void BridgeExitTest::exitWhileLookupPending()
 {
     QFETCH(bool, youtube);
     QFETCH(bool, ajax);
+    QFETCH(QString, more);
     QFETCH(int, exitAfterMs);
 
     // Far longer than the bound below: no answer can come before the exit.
@@ -76,6 +89,10 @@ void BridgeExitTest::exitWhileLookupPending()
         query.addQueryItem(QStringLiteral("youtube"), QString::fromLatin1(QUrl::toPercentEncoding(slow)));
     if (ajax)
         query.addQueryItem(QStringLiteral("ajax"), QString::fromLatin1(QUrl::toPercentEncoding(slow)));
+    if (!more.isEmpty()) {
+        const int equals = more.indexOf(QLatin1Char('='));
+        query.addQueryItem(more.left(equals), more.mid(equals + 1));
+    }
     query.addQueryItem(QStringLiteral("exit_ms"), QString::number(exitAfterMs));
     QUrl page = QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/bridge_exit.html")));
     page.setQuery(query);
@@ -108,8 +125,10 @@ void BridgeExitTest::exitWhileLookupPending()
     if (exitAfterMs > 0) {
         // The page did run and the lookups did reach the service, so they
         // were pending when the program ended.
-        const int expected = int(youtube) + int(ajax);
+        const int expected = int(youtube) + int(ajax) + int(more.startsWith(QLatin1String("download=")));
         QTRY_COMPARE_WITH_TIMEOUT(requestedPaths().filter(QStringLiteral("/slow?")).size(), expected, 5000);
+        if (more.startsWith(QLatin1String("play=")) || more.startsWith(QLatin1String("show=")))
+            QVERIFY(!requestedPaths().filter(QStringLiteral("/media/")).isEmpty());
     }
 }
 
