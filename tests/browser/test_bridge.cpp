@@ -299,9 +299,15 @@ void BridgeTest::ajaxAnswer_data()
 void BridgeTest::ajaxAnswer()
 {
     QFETCH(QByteArray, answer);
+    // The answer still travels as Base64 through the page's window.atob.
+    js(QStringLiteral("window.atobInputs = []; window.realAtob = window.atob;"
+                      "window.atob = function (s) { atobInputs.push(s); return realAtob.call(window, s); };"));
     lookup(QStringLiteral("ajax"), answerUrl(answer));
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("ajax")), 1, 10000);
+    const QVariant atobInputs = js(QStringLiteral("atobInputs"));
+    js(QStringLiteral("window.atob = window.realAtob;"));
     QCOMPARE(received(QStringLiteral("ajax")), QStringList{textOfAllBytes(answer)});
+    QCOMPARE(atobInputs.toStringList(), QStringList{QString::fromLatin1(answer.toBase64())});
     QCOMPARE(receivedCount(QStringLiteral("youtube")), 0);
 }
 
