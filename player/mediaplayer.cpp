@@ -43,10 +43,15 @@ QString titleOf(const QString &location)
     return location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// Both back ends fail on relative paths, so local files go in absolute.
+// Phonon's file-name constructor is the one that makes an existing file a
+// LocalFile source with an absolute path (the information screen names such
+// sources "File:"); a source made from a file URL would count as a URL.
 Phonon::MediaSource fileSource(const QString &fileName)
 {
-    return Phonon::MediaSource(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()));
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    return Phonon::MediaSource(fileName);
+    QT_WARNING_POP
 }
 
 // A dropped or listed URL: local files by their path, anything else as it is.
@@ -333,7 +338,10 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         Q_FALLTHROUGH();
     case Phonon::PausedState: {
         playButton->setIcon(playIcon);
-        const bool valid = mediaObject.currentSource().type() != Phonon::MediaSource::Invalid;
+        // A source that has failed is no more playable than none at all.
+        const Phonon::MediaSource::Type type = mediaObject.currentSource().type();
+        const bool valid = type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty
+                           && failureMessage.isEmpty();
         playButton->setEnabled(valid);
         rewindButton->setEnabled(valid);
         if (newstate == Phonon::PausedState)
@@ -345,8 +353,9 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         sourceStarted = true;
         playButton->setEnabled(true);
         playButton->setIcon(pauseIcon);
-        if (mediaObject.hasVideo())
-            videoWindow.show();
+        // VLC does not always announce that a new source has no video, which
+        // would leave an empty video area where the information belongs.
+        hasVideoChanged(mediaObject.hasVideo());
         rewindButton->setEnabled(true);
         break;
     case Phonon::BufferingState:

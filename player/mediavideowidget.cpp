@@ -39,6 +39,11 @@ bool MediaVideoWidget::event(QEvent *e)
         unsetCursor();
         Q_FALLTHROUGH();
     case QEvent::WindowStateChange: {
+        // The window system may report the full-screen state of the former
+        // top-level window after the widget is back inside the player; taken
+        // at its word, that report would throw the video into full screen again.
+        if (!isWindow() && (windowState() & Qt::WindowFullScreen))
+            setWindowState(windowState() & ~Qt::WindowFullScreen);
         const bool full = windowState() & Qt::WindowFullScreen;
         fullScreenToggle.setChecked(full);
         if (full) {

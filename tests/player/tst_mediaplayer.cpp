@@ -1,0 +1,692 @@
+#include "chartservice.h"
+#include "mediaplayerinspector.h"
+#include "paths.h"
+#include "testenvironment.h"
+#include "modalanswerer.h"
+#include "testmedia.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+namespace {
+const int playTimeout = 20000;
+const QString font = QStringLiteral("<font color=#ffeeaa>");
+
+QString sourceText(const Phonon::MediaSource &source)
+{
+    return source.type() == Phonon::MediaSource::Url ? source.url().toString() : source.fileName();
+}
+
+QStringList queueTexts(Phonon::MediaObject &media)
+{
+    QStringList texts;
+    for (const Phonon::MediaSource &source : media.queue())
+        texts << sourceText(source);
+    return texts;
+}
+} // namespace
+
+// A message box that the player opened, as the test's guard found it.
+struct SeenBox
+{
+    QString title;
+    QString text;
+    int doneBefore;
+};
+
+// The player playing real media under the back end chosen by PHONON_BACKEND.
+class MediaPlayerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void stopAlwaysEmitsDone();
+    void controlsMirrorPlayback();
+    void pauseSeekAndRestartAtEnd();
+    void informationAndTimeFromTaggedMedia();
+    void informationOfTaglessMedia();
+    void networkMediaFromTheChartService();
+    void videoTakesTurnsWithTheInformationScreen();
+    void unplayableMediaReportedOnceThenDone_data();
+    void unplayableMediaReportedOnceThenDone();
+    void undecodableBytesEndPlayback();
+    void forwardStepsThroughTheQueue();
+    void dropsOfFiles();
+    void dropOfAFolderPlaysItsFilesInCaseInsensitiveOrder();
+    void moveDropAppends();
+    void refusedDrags();
+    void dropOfAWebLinkPlaysIt();
+    void dropOnTheVideoReachesThePlayer();
+    void openFilePlaysAndQueues();
+    void openUrlRemembersTheLocation();
+    void openRamFilePlaysItsEntries();
+
+private:
+    QTemporaryDir dir;
+    QString song;
+    QString plain;
+    QString longSong;
+    QString clip;
+    QString noise;
+    ChartService service;
+    MediaPlayer *player = nullptr;
+    QList<SeenBox> boxes;
+    int doneCount = 0;
+    Phonon::State seenState = Phonon::StoppedState;
+    QTimer boxGuard;
+
+    MediaPlayerInspector inspect() { return MediaPlayerInspector(*player); }
+    bool waitForState(Phonon::State state, int timeout = playTimeout);
+    QString copyOf(const QString &file, const QString &name);
+    void drop(QWidget *target, const QList<QUrl> &urls, Qt::DropAction action, bool *accepted = nullptr);
+};
+
+void MediaPlayerTest::initTestCase()
+{
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QVERIFY(dir.isValid());
+    song = TestMedia::song(dir.path(), QStringLiteral("song.ogg"), 2, QStringLiteral("My Song"),
+                           QStringLiteral("The Band"));
+    plain = TestMedia::song(dir.path(), QStringLiteral("plain.ogg"), 1);
+    // Long enough that nothing moves on by itself while a test looks.
+    longSong = TestMedia::song(dir.path(), QStringLiteral("long.ogg"), 30);
+    clip = TestMedia::video(dir.path(), QStringLiteral("clip.ogv"), 45);
+    noise = TestMedia::noise(dir.path(), QStringLiteral("noise.ogg"));
+    QVERIFY(!song.isEmpty() && !plain.isEmpty() && !clip.isEmpty() && !noise.isEmpty() && !longSong.isEmpty());
+    QVERIFY(service.start());
+
+    // Every message box is answered here and recorded for the test to judge.
+    connect(&boxGuard, &QTimer::timeout, this, [this] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        boxes << SeenBox{box->windowTitle(), box->text(), doneCount};
+        if (QAbstractButton *close = box->button(QMessageBox::Close))
+            close->click();
+        else
+            box->reject();
+    });
+    boxGuard.start(50);
+}
+
+void MediaPlayerTest::init()
+{
+    boxes.clear();
+    doneCount = 0;
+    player = new MediaPlayer;
+    connect(player, &MediaPlayer::done, this, [this] { ++doneCount; });
+    seenState = Phonon::StoppedState;
+    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this,
+            [this](Phonon::State state) {
+                seenState = state;
+                if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
+                    qDebug() << "state" << state << "time" << inspect().mediaObject().currentTime()
+                             << inspect().mediaObject().totalTime();
+            });
+    player->resize(400, 300);
+    player->show();
+    QVERIFY(QTest::qWaitForWindowExposed(player));
+}
+
+void MediaPlayerTest::cleanup()
+{
+    const bool unexpectedBox = !boxes.isEmpty();
+    const QString text = unexpectedBox ? boxes.first().text : QString();
+    delete player;
+    player = nullptr;
+    QVERIFY2(!unexpectedBox, qPrintable(QStringLiteral("unexpected message box: ") + text));
+}
+
+// The back ends change state() on their own threads before the player hears
+// of it; this waits for the change as the player's slots have seen it.
+bool MediaPlayerTest::waitForState(Phonon::State state, int timeout)
+{
+    return QTest::qWaitFor([&] { return seenState == state; }, timeout);
+}
+
+QString MediaPlayerTest::copyOf(const QString &file, const QString &name)
+{
+    const QString target = QDir(dir.path()).absoluteFilePath(name);
+    QDir().mkpath(QFileInfo(target).path());
+    QFile::remove(target);
+    return QFile::copy(file, target) ? target : QString();
+}
+
+void MediaPlayerTest::drop(QWidget *target, const QList<QUrl> &urls, Qt::DropAction action, bool *accepted)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at, action, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent dropEvent(at, action, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropEvent);
+    if (accepted)
+        *accepted = dropEvent.isAccepted();
+}
+
+void MediaPlayerTest::stopAlwaysEmitsDone()
+{
+    QSignalSpy done(player, &MediaPlayer::done);
+    player->stop();
+    QCOMPARE(done.count(), 1);
+    QVERIFY(!inspect().playButton()->isEnabled());
+
+    player->playFile(song);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QTest::mouseClick(inspect().stopButton(), Qt::LeftButton);
+    QCOMPARE(done.count(), 2);
+    QVERIFY(waitForState(Phonon::StoppedState));
+    player->stop();
+    QCOMPARE(done.count(), 3);
+}
+
+void MediaPlayerTest::controlsMirrorPlayback()
+{
+    // Sample the controls right after the player has handled each change.
+    struct Sample { Phonon::State state; bool play; bool rewind; bool pauseIcon; };
+    QList<Sample> samples;
+    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this, [&](Phonon::State state) {
+        samples << Sample{state, inspect().playButton()->isEnabled(), inspect().rewindButton()->isEnabled(),
+                          inspect().showsPauseIcon()};
+    });
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+
+    player->playFile(song);
+    QCOMPARE(player->windowTitle(), QStringLiteral("song.ogg"));
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QVERIFY(inspect().playButton()->isEnabled());
+    QVERIFY(inspect().rewindButton()->isEnabled());
+    QVERIFY(inspect().showsPauseIcon());
+    QVERIFY(inspect().stopButton()->isEnabled());
+
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    QVERIFY(waitForState(Phonon::StoppedState));
+    QCOMPARE(doneCount, 0);
+    QVERIFY(!inspect().showsPauseIcon());
+    QVERIFY(inspect().playButton()->isEnabled());
+
+    bool sawPlaying = false;
+    for (const Sample &s : samples) {
+        if (s.state == Phonon::LoadingState)
+            QVERIFY(!s.rewind);
+        if (s.state == Phonon::PlayingState) {
+            sawPlaying = true;
+            QVERIFY(s.play && s.rewind && s.pauseIcon);
+        }
+        if (s.state == Phonon::PausedState || s.state == Phonon::StoppedState) {
+            QVERIFY(!s.pauseIcon);
+            QCOMPARE(s.play, s.rewind);
+        }
+    }
+    QVERIFY(sawPlaying);
+    QVERIFY(!inspect().forwardButton()->isEnabled());
+}
+
+void MediaPlayerTest::pauseSeekAndRestartAtEnd()
+{
+    player->playFile(longSong);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    Phonon::MediaObject &media = inspect().mediaObject();
+    QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() > 300, playTimeout);
+
+    QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
+    QVERIFY(waitForState(Phonon::PausedState));
+    QVERIFY(!inspect().showsPauseIcon());
+    QVERIFY(inspect().playButton()->isEnabled());
+    QVERIFY(inspect().rewindButton()->isEnabled());
+    const qint64 pausedAt = media.currentTime();
+    QTest::qWait(600);
+    QVERIFY(qAbs(media.currentTime() - pausedAt) < 200);
+
+    QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QVERIFY(inspect().showsPauseIcon());
+    QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() > pausedAt + 200, playTimeout);
+
+    QTRY_VERIFY_WITH_TIMEOUT(media.isSeekable(), playTimeout);
+    const qint64 before = media.currentTime();
+    QTest::mouseClick(inspect().rewindButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() < before - 200, 5000);
+
+    // Once the end is reached, play starts again from the beginning.
+    player->playFile(song);
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    QVERIFY(waitForState(Phonon::StoppedState));
+    QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, playTimeout);
+    QCOMPARE(doneCount, 0);
+}
+
+void MediaPlayerTest::informationAndTimeFromTaggedMedia()
+{
+    player->playFile(song);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    Phonon::MediaObject &media = inspect().mediaObject();
+    // VLC reads the tags only now and then; without them it titles media by
+    // their file name. Whatever it read must be what the screen shows.
+    QTRY_VERIFY_WITH_TIMEOUT(!media.metaData(QStringLiteral("TITLE")).value(0).isEmpty(), playTimeout);
+    const QString title = media.metaData(QStringLiteral("TITLE")).value(0);
+    QVERIFY2(title == "My Song" || title == "song.ogg", qPrintable(title));
+    const bool tagged = title == "My Song";
+    if (qgetenv("PHONON_BACKEND") == "phonon_gstreamer")
+        QVERIFY(tagged);
+    QTRY_VERIFY2_WITH_TIMEOUT(inspect().infoLabel()->text().startsWith("Title: " + font + title + "<br></font>"),
+                              qPrintable(inspect().infoLabel()->text()), playTimeout);
+    const QString info = inspect().infoLabel()->text();
+    QCOMPARE(info.contains("Artist:  " + font + "The Band</font>"), tagged);
+    // Only GStreamer reports a bit rate; where it does, it is in kbit.
+    const QString bitrate = media.metaData(QStringLiteral("BITRATE")).value(0);
+    if (!bitrate.isEmpty())
+        QVERIFY2(info.contains("<br>Bitrate:  " + font + QString::number(bitrate.toInt() / 1000) + "kbit</font>"),
+                 qPrintable(info));
+    QVERIFY(!info.contains("Message:"));
+
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        QRegularExpression("^0:0[0-2] / 0:02$").match(inspect().timeLabel()->text()).hasMatch(),
+        qPrintable(inspect().timeLabel()->text()), playTimeout);
+}
+
+void MediaPlayerTest::informationOfTaglessMedia()
+{
+    player->playFile(plain);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    // VLC titles untagged media by their file name; GStreamer gives no title.
+    QTRY_VERIFY2_WITH_TIMEOUT(inspect().infoLabel()->text().startsWith("File: " + font + "plain.ogg</font>")
+                                  || inspect().infoLabel()->text().startsWith("Title: " + font + "plain.ogg<br></font>"),
+                              qPrintable(inspect().infoLabel()->text()), playTimeout);
+    QVERIFY(!inspect().infoLabel()->text().contains("Artist:"));
+}
+
+void MediaPlayerTest::networkMediaFromTheChartService()
+{
+    const QUrl url = service.url(QStringLiteral("media/midnight-drive.ogg"));
+    player->playLocation(QString::fromUtf8(url.toEncoded()));
+    QCOMPARE(player->windowTitle(), QStringLiteral("midnight-drive.ogg"));
+    QCOMPARE(inspect().mediaObject().currentSource().type(), Phonon::MediaSource::Url);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    // VLC reads no tags of network media and titles them by their file name.
+    QTRY_VERIFY_WITH_TIMEOUT(inspect().infoLabel()->text().contains("Title: " + font + "Midnight Drive<br>")
+                                 || inspect().infoLabel()->text().contains("Title: " + font + "midnight-drive.ogg<br>"),
+                             playTimeout);
+    QStringList times;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        const QString text = inspect().timeLabel()->text();
+        if (times.value(times.size() - 1) != text)
+            times << text;
+    });
+    sampler.start(20);
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    sampler.stop();
+    // The position runs through the four-second song. GStreamer estimates the
+    // length of network media from what has arrived, so only VLC's is exact.
+    const QString length = qgetenv("PHONON_BACKEND") == "phonon_vlc" ? QStringLiteral("0:04") : QStringLiteral("0:0[0-4]");
+    QVERIFY2(times.filter(QRegularExpression("^0:0[0-4] / " + length + "$")).size() >= 2, qPrintable(times.join(", ")));
+    QCOMPARE(doneCount, 0);
+}
+
+void MediaPlayerTest::videoTakesTurnsWithTheInformationScreen()
+{
+    QVERIFY(!inspect().fullScreenAction()->isEnabled());
+    player->playFile(clip);
+    QTRY_VERIFY_WITH_TIMEOUT(inspect().videoWindow().isVisible(), playTimeout);
+    QVERIFY(!inspect().infoLabel()->isVisible());
+    QVERIFY(inspect().fullScreenAction()->isEnabled());
+    QVERIFY(inspect().mediaObject().hasVideo());
+    player->stop();
+    QVERIFY(waitForState(Phonon::StoppedState));
+    QVERIFY(!inspect().videoWidget()->isFullScreen());
+
+    // Audio after video brings the information screen back.
+    player->playFile(song);
+    QTRY_VERIFY_WITH_TIMEOUT(inspect().infoLabel()->isVisible() && !inspect().videoWindow().isVisible(), playTimeout);
+    QVERIFY(!inspect().fullScreenAction()->isEnabled());
+}
+
+void MediaPlayerTest::unplayableMediaReportedOnceThenDone_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<bool>("isFile");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << QDir(dir.path()).absoluteFilePath("missing.ogg") << true << "missing.ogg";
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/gone.ogg").arg(closed.serverPort());
+    closed.close();
+    QTest::newRow("dead url") << dead << false << dead;
+    const QString missing = service.url(QStringLiteral("media/no-such-song.ogg")).toString();
+    QTest::newRow("404") << missing << false << missing;
+}
+
+void MediaPlayerTest::unplayableMediaReportedOnceThenDone()
+{
+    QFETCH(QString, location);
+    QFETCH(bool, isFile);
+    QFETCH(QString, name);
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+    if (isFile)
+        player->playFile(location);
+    else
+        player->playLocation(location);
+
+    QTRY_COMPARE_WITH_TIMEOUT(doneCount, 1, 30000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().title, QStringLiteral("Phonon Mediaplayer"));
+    QCOMPARE(boxes.first().doneBefore, 0);
+    const QString message = boxes.first().text;
+    QVERIFY2(message.contains(name), qPrintable(message));
+    QTRY_VERIFY(inspect().infoLabel()->text().contains("<br>Message:  " + font + message + "</font>"));
+    QVERIFY(!inspect().playButton()->isEnabled());
+    QVERIFY(!inspect().rewindButton()->isEnabled());
+
+    // No endless retries: nothing more happens once the failure is reported.
+    QTest::qWait(3000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(doneCount, 1);
+    QCOMPARE(finished.count(), 0);
+    boxes.clear();
+}
+
+void MediaPlayerTest::undecodableBytesEndPlayback()
+{
+    // VLC "plays" random bytes to an empty end; GStreamer stops without a
+    // word. Either way the player must let go of the media exactly once.
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+    player->playFile(noise);
+    QTRY_VERIFY_WITH_TIMEOUT(doneCount + finished.count() > 0, 30000);
+    QTest::qWait(2000);
+    QCOMPARE(doneCount + finished.count(), 1);
+    QCOMPARE(boxes.size(), doneCount);
+    if (doneCount)
+        QVERIFY(boxes.first().text.contains("noise.ogg"));
+    boxes.clear();
+}
+
+void MediaPlayerTest::forwardStepsThroughTheQueue()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    player->playFile(longSong);
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    player->forward();
+    QCOMPARE(sourceText(media.currentSource()), longSong);
+
+    const QString second = copyOf(longSong, "queue/second.ogg");
+    const QString third = copyOf(longSong, "queue/third.ogg");
+    media.enqueue(Phonon::MediaSource(QUrl::fromLocalFile(second)));
+    media.enqueue(Phonon::MediaSource(QUrl::fromLocalFile(third)));
+    inspect().forwardButton()->setEnabled(true);
+
+    seenState = Phonon::LoadingState;
+    QTest::mouseClick(inspect().forwardButton(), Qt::LeftButton);
+    QVERIFY(sourceText(media.currentSource()).endsWith("second.ogg"));
+    QVERIFY(inspect().forwardButton()->isEnabled());
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    seenState = Phonon::LoadingState;
+    QTest::mouseClick(inspect().forwardButton(), Qt::LeftButton);
+    QVERIFY2(sourceText(media.currentSource()).endsWith("third.ogg"), qPrintable(sourceText(media.currentSource())));
+    QVERIFY(!inspect().forwardButton()->isEnabled());
+    QVERIFY(waitForState(Phonon::PlayingState));
+}
+
+void MediaPlayerTest::dropsOfFiles()
+{
+    const QString a = copyOf(longSong, "drop/a.ogg");
+    const QString b = copyOf(longSong, "drop/b.ogg");
+    const QString c = copyOf(longSong, "drop/c.ogg");
+    bool accepted = false;
+    drop(player, {QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)}, Qt::CopyAction, &accepted);
+    QVERIFY(accepted);
+    Phonon::MediaObject &media = inspect().mediaObject();
+    QCOMPARE(sourceText(media.currentSource()), a);
+    QCOMPARE(queueTexts(media), (QStringList{b, c}));
+    QVERIFY(inspect().forwardButton()->isEnabled());
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    // A new copy drop replaces the queue.
+    drop(player, {QUrl::fromLocalFile(c)}, Qt::CopyAction);
+    QCOMPARE(sourceText(media.currentSource()), c);
+    QVERIFY(media.queue().isEmpty());
+    QVERIFY(!inspect().forwardButton()->isEnabled());
+}
+
+void MediaPlayerTest::dropOfAFolderPlaysItsFilesInCaseInsensitiveOrder()
+{
+    const QString a = copyOf(longSong, "folder/a.ogg");
+    const QString b = copyOf(longSong, "folder/B.ogg");
+    const QString c = copyOf(longSong, "folder/c.ogg");
+    QDir().mkpath(dir.filePath("folder/sub"));
+    copyOf(plain, "folder/sub/0.ogg");
+    drop(player, {QUrl::fromLocalFile(dir.filePath("folder")), QUrl::fromLocalFile(song)}, Qt::CopyAction);
+    Phonon::MediaObject &media = inspect().mediaObject();
+    QCOMPARE(sourceText(media.currentSource()), a);
+    QCOMPARE(queueTexts(media), (QStringList{b, c}));
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    // An empty folder changes nothing but the queue.
+    QDir().mkpath(dir.filePath("empty"));
+    drop(player, {QUrl::fromLocalFile(dir.filePath("empty"))}, Qt::CopyAction);
+    QCOMPARE(sourceText(media.currentSource()), a);
+    QVERIFY(media.queue().isEmpty());
+    QVERIFY(!inspect().forwardButton()->isEnabled());
+}
+
+void MediaPlayerTest::moveDropAppends()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    player->playFile(longSong);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    const QString b = copyOf(longSong, "move/b.ogg");
+    const QString c = copyOf(longSong, "move/c.ogg");
+    bool accepted = false;
+    drop(player, {QUrl::fromLocalFile(b)}, Qt::MoveAction, &accepted);
+    QVERIFY(accepted);
+    drop(player, {QUrl::fromLocalFile(c)}, Qt::MoveAction);
+    QCOMPARE(sourceText(media.currentSource()), longSong);
+    QCOMPARE(queueTexts(media), (QStringList{b, c}));
+    QVERIFY(inspect().forwardButton()->isEnabled());
+    QCOMPARE(media.state(), Phonon::PlayingState);
+}
+
+void MediaPlayerTest::refusedDrags()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    const QUrl file = QUrl::fromLocalFile(song);
+
+    QMimeData text;
+    text.setText(QStringLiteral("just words"));
+    QDragEnterEvent enterText(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(player, &enterText);
+    QVERIFY(!enterText.isAccepted());
+
+    QMimeData link;
+    link.setUrls({file});
+    QDragEnterEvent enterLink(QPoint(5, 5), Qt::LinkAction, &link, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(player, &enterLink);
+    QVERIFY(!enterLink.isAccepted());
+
+    bool accepted = true;
+    drop(player, {file}, Qt::LinkAction, &accepted);
+    QVERIFY(!accepted);
+    QCOMPARE(media.currentSource().type(), Phonon::MediaSource::Empty);
+
+    // The information screen lets drags fall through to the player.
+    QVERIFY(!inspect().infoLabel()->acceptDrops());
+}
+
+void MediaPlayerTest::dropOfAWebLinkPlaysIt()
+{
+    const QUrl url = service.url(QStringLiteral("media/low-tide.ogg"));
+    drop(player, {url}, Qt::CopyAction);
+    Phonon::MediaObject &media = inspect().mediaObject();
+    QCOMPARE(media.currentSource().type(), Phonon::MediaSource::Url);
+    QCOMPARE(media.currentSource().url(), url);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QTRY_VERIFY_WITH_TIMEOUT(inspect().infoLabel()->text().contains(font + "Low Tide")
+                                 || inspect().infoLabel()->text().contains(font + "low-tide.ogg"),
+                             playTimeout);
+}
+
+void MediaPlayerTest::dropOnTheVideoReachesThePlayer()
+{
+    MediaVideoWidget *video = inspect().videoWidget();
+    QMimeData text;
+    text.setText(QStringLiteral("not a url"));
+    QDragEnterEvent enterText(QPoint(1, 1), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(video, &enterText);
+    QVERIFY(!enterText.isAccepted());
+
+    const QString a = copyOf(longSong, "video/a.ogg");
+    const QString b = copyOf(longSong, "video/b.ogg");
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)});
+    QDragEnterEvent enterFiles(QPoint(1, 1), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(video, &enterFiles);
+    QVERIFY(enterFiles.isAccepted());
+    QDropEvent dropFiles(QPoint(1, 1), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(video, &dropFiles);
+    QCOMPARE(sourceText(inspect().mediaObject().currentSource()), a);
+    QCOMPARE(queueTexts(inspect().mediaObject()), QStringList{b});
+    QVERIFY(waitForState(Phonon::PlayingState));
+}
+
+void MediaPlayerTest::openFilePlaysAndQueues()
+{
+    const QString a = copyOf(longSong, "open/a.ogg");
+    const QString b = copyOf(longSong, "open/b.ogg");
+    const QString c = copyOf(longSong, "open/c.ogg");
+    Phonon::MediaObject &media = inspect().mediaObject();
+    {
+        ModalAnswerer<QFileDialog> answer([&](QFileDialog *dialog) {
+            dialog->setDirectory(QFileInfo(a).path());
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText("\"a.ogg\" \"b.ogg\" \"c.ogg\"");
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        player->openFile();
+        QVERIFY(answer.answered());
+    }
+    QCOMPARE(sourceText(media.currentSource()), a);
+    QCOMPARE(queueTexts(media), (QStringList{b, c}));
+    QVERIFY(inspect().forwardButton()->isEnabled());
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    // Cancelling still empties the queue.
+    {
+        ModalAnswerer<QFileDialog> answer([](QFileDialog *dialog) { dialog->reject(); });
+        player->openFile();
+        QVERIFY(answer.answered());
+    }
+    QVERIFY(media.queue().isEmpty());
+    QVERIFY(!inspect().forwardButton()->isEnabled());
+    QCOMPARE(sourceText(media.currentSource()), a);
+}
+
+void MediaPlayerTest::openUrlRemembersTheLocation()
+{
+    const QString location = service.url(QStringLiteral("media/glass-harbour.ogg")).toString();
+    QString prefilled = QStringLiteral("unset");
+    {
+        ModalAnswerer<QInputDialog> answer([&](QInputDialog *dialog) {
+            prefilled = dialog->textValue();
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Location"));
+            QCOMPARE(dialog->labelText(), QStringLiteral("Please enter a valid address here:"));
+            dialog->setTextValue(location);
+            dialog->accept();
+        });
+        inspect().openUrl();
+        QVERIFY(answer.answered());
+    }
+    QCOMPARE(prefilled, QString());
+    QCOMPARE(inspect().mediaObject().currentSource().url().toString(), location);
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    QSettings ini(Paths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("BrowserMainWindow/location")).toString(), location);
+
+    // Accepted empty: nothing changes, and the prompt was pre-filled.
+    {
+        ModalAnswerer<QInputDialog> answer([&](QInputDialog *dialog) {
+            prefilled = dialog->textValue();
+            dialog->setTextValue(QString());
+            dialog->accept();
+        });
+        inspect().openUrl();
+        QVERIFY(answer.answered());
+    }
+    QCOMPARE(prefilled, location);
+    QCOMPARE(inspect().mediaObject().currentSource().url().toString(), location);
+    QSettings again(Paths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(again.value(QStringLiteral("BrowserMainWindow/location")).toString(), location);
+}
+
+void MediaPlayerTest::openRamFilePlaysItsEntries()
+{
+    const QUrl second = service.url(QStringLiteral("media/copper-skies.ogg"));
+    const QUrl third = service.url(QStringLiteral("media/midnight-drive.ogg"));
+    QDir().mkpath(dir.filePath("ram"));
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(dir.filePath("ram/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    write("one.ram", QUrl::fromLocalFile(longSong).toEncoded() + "\r\n\r\n   \r\nhttp://[::1\r\n" + second.toEncoded() + "\r\n");
+    write("two.ram", third.toEncoded() + "\n");
+    write("none.ram", "\n  \n");
+    Phonon::MediaObject &media = inspect().mediaObject();
+
+    auto choose = [&](const QString &typed, QString *startDirectory) {
+        ModalAnswerer<QFileDialog> answer([&](QFileDialog *dialog) {
+            if (startDirectory)
+                *startDirectory = dialog->directory().absolutePath();
+            dialog->setDirectory(dir.filePath("ram"));
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        inspect().openRamFile();
+        QVERIFY(answer.answered());
+    };
+
+    choose("\"one.ram\" \"two.ram\"", nullptr);
+    QCOMPARE(media.currentSource().url(), QUrl::fromLocalFile(longSong));
+    QCOMPARE(queueTexts(media), (QStringList{second.toString(), third.toString()}));
+    QVERIFY(inspect().forwardButton()->isEnabled());
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QSettings ini(Paths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(ini.value(QStringLiteral("BrowserMainWindow/openRamFile")).toString(), dir.filePath("ram/one.ram"));
+
+    // A file without entries keeps what plays but is remembered.
+    QString startDirectory;
+    choose("none.ram", &startDirectory);
+    QCOMPARE(startDirectory, dir.filePath("ram"));
+    QCOMPARE(media.currentSource().url(), QUrl::fromLocalFile(longSong));
+    QCOMPARE(media.queue().size(), 2);
+    QSettings again(Paths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(again.value(QStringLiteral("BrowserMainWindow/openRamFile")).toString(), dir.filePath("ram/none.ram"));
+
+    // Cancelled: nothing stored.
+    {
+        ModalAnswerer<QFileDialog> answer([](QFileDialog *dialog) { dialog->reject(); });
+        inspect().openRamFile();
+        QVERIFY(answer.answered());
+    }
+    QSettings last(Paths::settingsFile(), QSettings::IniFormat);
+    QCOMPARE(last.value(QStringLiteral("BrowserMainWindow/openRamFile")).toString(), dir.filePath("ram/none.ram"));
+}
+
+MELODRIFT_TEST_MAIN(MediaPlayerTest)
+#include "tst_mediaplayer.moc"

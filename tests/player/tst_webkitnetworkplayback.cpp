@@ -1,0 +1,103 @@
+#include "chartservice.h"
+#include "mediaplayerinspector.h"
+#include "testenvironment.h"
+
+#include <QThread>
+#include <QWebFrame>
+#include <QWebView>
+
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// Fails the test from outside the GUI thread, which is the one that freezes.
+class Watchdog : public QThread
+{
+public:
+    explicit Watchdog(int seconds) : limit(seconds) {}
+    ~Watchdog() override
+    {
+        requestInterruption();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        for (int i = 0; i < limit * 10; ++i) {
+            if (isInterruptionRequested())
+                return;
+            msleep(100);
+        }
+        // The frozen GUI thread would hold up any orderly way out.
+        std::fprintf(stderr, "FAIL: the GUI thread froze: network playback did not finish within %d s\n", limit);
+        std::fflush(stderr);
+        std::_Exit(3);
+    }
+
+private:
+    int limit;
+};
+
+int webkitSourceRank()
+{
+    GstPluginFeature *feature = gst_registry_lookup_feature(gst_registry_get(), "webkitwebsrc");
+    if (!feature)
+        return -1;
+    const int rank = int(gst_plugin_feature_get_rank(feature));
+    gst_object_unref(feature);
+    return rank;
+}
+} // namespace
+
+// A player in a process that also hosts the web engine, which brings its own
+// GStreamer HTTP source: network media must still play, not freeze.
+class WebKitNetworkPlaybackTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void networkMediaPlaysBesideTheWebEngine();
+};
+
+void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
+{
+    ChartService service;
+    QVERIFY(service.start());
+
+    // A page with an audio element makes the web engine start GStreamer and
+    // register its source element.
+    QWebView view;
+    const QUrl song = service.url(QStringLiteral("media/low-tide.ogg"));
+    QSignalSpy loaded(&view, &QWebView::loadFinished);
+    view.setHtml(QStringLiteral("<html><body><audio id='a' preload='auto' src='%1'></audio></body></html>")
+                     .arg(song.toString()),
+                 service.baseUrl());
+    view.show();
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
+    view.page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.getElementById('a').load()"));
+    QTRY_VERIFY_WITH_TIMEOUT(gst_is_initialized() && webkitSourceRank() > 0, 20000);
+
+    Watchdog watchdog(60);
+    watchdog.start();
+
+    MediaPlayer player;
+    MediaPlayerInspector inspect(player);
+    Phonon::State seen = Phonon::StoppedState;
+    connect(&inspect.mediaObject(), &Phonon::MediaObject::stateChanged, this,
+            [&](Phonon::State state) { seen = state; });
+    QSignalSpy finished(&player, &MediaPlayer::play_finished);
+    QSignalSpy done(&player, &MediaPlayer::done);
+    player.show();
+    player.playLocation(QString::fromUtf8(song.toEncoded()));
+    QCOMPARE(webkitSourceRank(), int(GST_RANK_NONE));
+
+    QTRY_COMPARE_WITH_TIMEOUT(seen, Phonon::PlayingState, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+    QCOMPARE(done.count(), 0);
+}
+
+MELODRIFT_TEST_MAIN(WebKitNetworkPlaybackTest)
+#include "tst_webkitnetworkplayback.moc"
