@@ -17,6 +17,8 @@ packages=(
   python3 sox libsox-fmt-base gstreamer1.0-tools
   # tests: X server, sound server, TLS fixtures
   xvfb xauth pulseaudio openssl curl
+  # fuzz targets (libFuzzer) and the sanitizer build
+  clang libclang-rt-14-dev
 )
 
 missing=()
