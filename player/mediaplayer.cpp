@@ -4,9 +4,18 @@
 #include "mediavideowidget.h"
 #include "ramplaylist.h"
 
+// The form keeps the combo size policy its layout was drawn with, which Qt
+// has since deprecated.
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+#include "ui_settings.h"
+QT_WARNING_POP
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QDebug>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -20,12 +29,17 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOption>
 #include <QVBoxLayout>
 
+#include <phonon/BackendCapabilities>
+#include <phonon/Effect>
+#include <phonon/EffectParameter>
+#include <phonon/EffectWidget>
 #include <phonon/SeekSlider>
 #include <phonon/VolumeSlider>
 
@@ -161,6 +175,15 @@ MediaPlayer::MediaPlayer(QWidget *parent)
 MediaPlayer::~MediaPlayer()
 {
     qDebug() << "Media Player killed";
+    // The path does not own its effects. Release them while the path and the
+    // nodes it joins still exist.
+    const QList<Phonon::Effect *> effects = audioOutputPath.effects();
+    for (Phonon::Effect *effect : effects) {
+        audioOutputPath.removeEffect(effect);
+        delete effect;
+    }
+    if (!effects.contains(pendingEffect))
+        delete pendingEffect;
 }
 
 void MediaPlayer::buildContextMenu()
@@ -201,6 +224,7 @@ void MediaPlayer::buildContextMenu()
 
 void MediaPlayer::connectMedia()
 {
+    connect(settingsAction, &QAction::triggered, this, &MediaPlayer::showSettingsDialog);
     connect(rewindButton, &QPushButton::clicked, this, &MediaPlayer::rewind);
     connect(stopButton, &QPushButton::clicked, this, &MediaPlayer::stop);
     connect(playButton, &QPushButton::clicked, this, &MediaPlayer::playPause);
@@ -596,4 +620,175 @@ void MediaPlayer::handleDrop(QDropEvent *event)
     }
     forwardButton->setEnabled(!mediaObject.queue().isEmpty());
     mediaObject.play();
+}
+
+void MediaPlayer::buildSettingsDialog()
+{
+    settingsDialog = new QDialog(this);
+    settingsForm = std::make_unique<Ui::settings>();
+    Ui::settings &form = *settingsForm;
+    form.setupUi(settingsDialog);
+
+    connect(form.brightnessSlider, &QSlider::valueChanged, this, &MediaPlayer::setBrightness);
+    connect(form.hueSlider, &QSlider::valueChanged, this, &MediaPlayer::setHue);
+    connect(form.saturationSlider, &QSlider::valueChanged, this, &MediaPlayer::setSaturation);
+    connect(form.contrastSlider, &QSlider::valueChanged, this, &MediaPlayer::setContrast);
+    connect(form.aspectCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MediaPlayer::setAspect);
+    connect(form.scalemodeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &MediaPlayer::setScale);
+
+    form.brightnessSlider->setValue(int(videoWidget->brightness() * 8.0));
+    form.hueSlider->setValue(int(videoWidget->hue() * 8.0));
+    form.saturationSlider->setValue(int(videoWidget->saturation() * 8.0));
+    form.contrastSlider->setValue(int(videoWidget->contrast() * 8.0));
+    form.aspectCombo->setCurrentIndex(videoWidget->aspectRatio());
+    form.scalemodeCombo->setCurrentIndex(videoWidget->scaleMode());
+
+    connect(form.effectButton, &QToolButton::clicked, this, &MediaPlayer::configureEffect);
+
+    form.crossFadeSlider->setValue(int((mediaObject.transitionTime() * 2) / 1000.0));
+
+    const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();
+    for (int i = 0; i < devices.size(); ++i) {
+        QString text = devices.at(i).name();
+        if (!devices.at(i).description().isEmpty())
+            text += QStringLiteral(" (%1)").arg(devices.at(i).description());
+        form.deviceCombo->addItem(text);
+        if (devices.at(i) == audioOutput.outputDevice())
+            form.deviceCombo->setCurrentIndex(i);
+    }
+
+    form.audioEffectsCombo->addItem(tr("<no effect>"));
+    const QList<Phonon::Effect *> current = audioOutputPath.effects();
+    const QList<Phonon::EffectDescription> effects = Phonon::BackendCapabilities::availableAudioEffects();
+    for (int k = 0; k < effects.size(); ++k) {
+        form.audioEffectsCombo->addItem(effects.at(k).name());
+        if (!current.isEmpty() && current.first()->description() == effects.at(k))
+            form.audioEffectsCombo->setCurrentIndex(k + 1);
+    }
+    // Connected only now, so that building never creates a pending effect.
+    connect(form.audioEffectsCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MediaPlayer::effectChanged);
+}
+
+void MediaPlayer::showSettingsDialog()
+{
+    const bool paused = pauseForDialog();
+    if (!settingsDialog)
+        buildSettingsDialog();
+
+    const float brightness = videoWidget->brightness();
+    const float hue = videoWidget->hue();
+    const float saturation = videoWidget->saturation();
+    const float contrast = videoWidget->contrast();
+    const Phonon::VideoWidget::AspectRatio aspect = videoWidget->aspectRatio();
+    const Phonon::VideoWidget::ScaleMode scale = videoWidget->scaleMode();
+    const int effectIndex = settingsForm->audioEffectsCombo->currentIndex();
+
+    if (settingsDialog->exec() == QDialog::Accepted) {
+        applySettings();
+    } else {
+        videoWidget->setBrightness(brightness);
+        videoWidget->setSaturation(saturation);
+        videoWidget->setHue(hue);
+        videoWidget->setContrast(contrast);
+        videoWidget->setAspectRatio(aspect);
+        videoWidget->setScaleMode(scale);
+        settingsForm->audioEffectsCombo->setCurrentIndex(effectIndex);
+    }
+    if (paused)
+        mediaObject.play();
+}
+
+void MediaPlayer::applySettings()
+{
+    const Ui::settings &form = *settingsForm;
+    mediaObject.setTransitionTime(int(form.crossFadeSlider->value() * 1000.0f * 0.5f));
+
+    // With no device listed the output stays where it is.
+    const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();
+    const int device = form.deviceCombo->currentIndex();
+    if (device >= 0 && device < devices.size())
+        audioOutput.setOutputDevice(devices.at(device));
+
+    const QList<Phonon::Effect *> current = audioOutputPath.effects();
+    if (form.audioEffectsCombo->currentIndex() > 0) {
+        if (current.isEmpty() || current.first()->description() != pendingEffect->description()) {
+            for (Phonon::Effect *effect : current) {
+                audioOutputPath.removeEffect(effect);
+                delete effect;
+            }
+            // VLC's back end refuses every effect; the choice then stays pending.
+            if (!audioOutputPath.insertEffect(pendingEffect))
+                qDebug() << "The audio back end did not take the effect" << pendingEffect->description().name();
+        } else if (pendingEffect != current.first()) {
+            // The same effect already plays with its own parameter values:
+            // keep it, and let the settings edit that one from now on.
+            delete pendingEffect;
+            pendingEffect = current.first();
+        }
+    } else {
+        for (Phonon::Effect *effect : current) {
+            audioOutputPath.removeEffect(effect);
+            delete effect;
+            pendingEffect = nullptr;
+        }
+    }
+}
+
+void MediaPlayer::effectChanged()
+{
+    const int index = settingsForm->audioEffectsCombo->currentIndex();
+    if (index != 0) {
+        const QList<Phonon::EffectDescription> effects = Phonon::BackendCapabilities::availableAudioEffects();
+        const Phonon::EffectDescription chosen = effects.value(index - 1);
+        const QList<Phonon::Effect *> current = audioOutputPath.effects();
+        // Only the effect in the path is in use; any other pending one is
+        // nobody's once it is replaced.
+        if (pendingEffect && (current.isEmpty() || pendingEffect != current.first()))
+            delete pendingEffect;
+        pendingEffect = new Phonon::Effect(chosen, this);
+    }
+    settingsForm->effectButton->setEnabled(index != 0);
+}
+
+void MediaPlayer::configureEffect()
+{
+    if (!pendingEffect)
+        return;
+    const int index = settingsForm->audioEffectsCombo->currentIndex();
+    if (index <= 0)
+        return;
+    const Phonon::EffectDescription chosen = Phonon::BackendCapabilities::availableAudioEffects().value(index - 1);
+
+    QDialog dialog;
+    dialog.setWindowTitle(tr("Configure effect"));
+    auto *layout = new QVBoxLayout(&dialog);
+
+    auto *description = new QLabel(QStringLiteral("<b>Description:</b><br>") + chosen.description(), &dialog);
+    description->setWordWrap(true);
+    layout->addWidget(description);
+
+    auto *scrollArea = new QScrollArea(&dialog);
+    layout->addWidget(scrollArea);
+
+    const QList<Phonon::EffectParameter> parameters = pendingEffect->parameters();
+    QList<QVariant> saved;
+    for (const Phonon::EffectParameter &parameter : parameters)
+        saved << pendingEffect->parameterValue(parameter);
+
+    auto *editor = new Phonon::EffectWidget(pendingEffect);
+    editor->setMinimumWidth(320);
+    editor->setContentsMargins(10, 10, 10, 10);
+    scrollArea->setWidget(editor);
+
+    auto *buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, &dialog);
+    connect(buttonBox->button(QDialogButtonBox::Ok), &QPushButton::clicked, &dialog, &QDialog::accept);
+    connect(buttonBox->button(QDialogButtonBox::Cancel), &QPushButton::clicked, &dialog, &QDialog::reject);
+    layout->addWidget(buttonBox);
+
+    if (dialog.exec() != QDialog::Accepted) {
+        const QList<Phonon::EffectParameter> now = pendingEffect->parameters();
+        for (int j = 0; j < now.size() && j < saved.size(); ++j)
+            pendingEffect->setParameterValue(now.at(j), saved.at(j));
+    }
 }

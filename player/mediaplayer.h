@@ -10,6 +10,8 @@
 #include <phonon/MediaSource>
 #include <phonon/Path>
 
+#include <memory>
+
 class QAction;
 class QDialog;
 class QDragEnterEvent;
@@ -27,6 +29,10 @@ class VolumeSlider;
 } // namespace Phonon
 
 class MediaVideoWidget;
+
+namespace Ui {
+class settings;
+}
 
 // One media player window: plays one source through Phonon with a queue of
 // further sources behind it, and mirrors the media object's state in its
@@ -69,10 +75,13 @@ private slots:
     void setHue(int);
     void setBrightness(int);
     void stateChanged(Phonon::State newstate, Phonon::State oldstate);
+    void effectChanged();
+    void showSettingsDialog();
     void showContextMenu(const QPoint &point);
     void bufferStatus(int percent);
     void openUrl();
     void openRamFile();
+    void configureEffect();
     void hasVideoChanged(bool);
     void onMutedChanged(bool);
     void onVolumeChanged(qreal);
@@ -88,6 +97,8 @@ private:
     void setupVideoWindow();
     void connectMedia();
     void startSource(const Phonon::MediaSource &source, const QString &title);
+    void buildSettingsDialog();
+    void applySettings();
     void handleError();
     void reportFailure();
 
@@ -103,6 +114,11 @@ private:
     QLabel *progressLabel = nullptr;
     Phonon::VolumeSlider *volumeSlider = nullptr;
     QLabel *infoLabel = nullptr;
+    // The effect chosen in the settings dialog: the one in audioOutputPath
+    // after an OK there, or a new one not yet inserted.
+    Phonon::Effect *pendingEffect = nullptr;
+    QDialog *settingsDialog = nullptr;
+    std::unique_ptr<Ui::settings> settingsForm;
     QAction *fullScreenAction = nullptr;
     QAction *settingsAction = nullptr;
     QWidget videoWindow;

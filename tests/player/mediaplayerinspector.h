@@ -5,6 +5,7 @@
 #include "mediavideowidget.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -29,6 +30,12 @@ public:
     QMenu *contextMenu() { return p.contextMenu; }
     QAction *fullScreenAction() { return p.fullScreenAction; }
     QAction *settingsAction() { return p.settingsAction; }
+    Phonon::Path &audioOutputPath() { return p.audioOutputPath; }
+    Phonon::Effect *pendingEffect() { return p.pendingEffect; }
+    QDialog *settingsDialog() { return p.settingsDialog; }
+    // The settings form's widgets go by their object names.
+    template <typename T>
+    T *setting(const char *name) { return p.settingsDialog ? p.settingsDialog->findChild<T *>(QLatin1String(name)) : nullptr; }
     bool showsPauseIcon() { return p.playButton->icon().cacheKey() == p.pauseIcon.cacheKey(); }
 
     // The private slots, for tests that drive them as their senders would.
@@ -41,6 +48,7 @@ public:
     void setAspect(int v) { p.setAspect(v); }
     void setScale(int v) { p.setScale(v); }
     void showContextMenu(const QPoint &point) { p.showContextMenu(point); }
+    void showSettingsDialog() { p.showSettingsDialog(); }
 
 private:
     MediaPlayer &p;
