@@ -13,6 +13,7 @@
 #include <QGraphicsWebView>
 #include <QSettings>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
@@ -100,6 +101,36 @@ quint16 closedPort()
     return port;
 }
 
+// Answers every request with the same raw bytes and then closes, for answers
+// that no well-behaved server gives.
+class RawServer : public QTcpServer
+{
+public:
+    explicit RawServer(const QByteArray &response)
+        : response(response)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    request += socket->readAll();
+                    if (!request.contains("\r\n\r\n"))
+                        return;
+                    socket->write(this->response);
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+        listen(QHostAddress::LocalHost, 0);
+    }
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/raw").arg(serverPort()); }
+
+private:
+    QByteArray response;
+    QByteArray request;
+};
+
 } // namespace
 
 class BridgeTest : public QObject
@@ -120,6 +151,8 @@ private slots:
     void largeAnswer();
     void failedLookup_data();
     void failedLookup();
+    void rawAnswer_data();
+    void rawAnswer();
     void refusedLookup_data();
     void refusedLookup();
     void overlappingLookups_data();
@@ -372,6 +405,39 @@ void BridgeTest::failedLookup()
     // Answered once, not again later.
     QTest::qWait(200);
     QCOMPARE(receivedCount(kind), 1);
+}
+
+void BridgeTest::rawAnswer_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QByteArray>("body");
+
+    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+        const QByteArray k = kind.toLatin1() + ": ";
+        QTest::newRow((k + "cut short of its length").constData())
+            << kind << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this") << QByteArray("only this");
+        QTest::newRow((k + "ended by closing").constData())
+            << kind << QByteArray("HTTP/1.0 200 OK\r\n\r\nuntil the end\r\n") << QByteArray("until the end\r\n");
+        QTest::newRow((k + "chunked").constData())
+            << kind
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nab'c\r\n3\r\n\0\xff\n\r\n0\r\n\r\n", 69)
+            << QByteArray("ab'c\0\xff\n", 7);
+        QTest::newRow((k + "closed before any header").constData()) << kind << QByteArray() << QByteArray();
+    }
+}
+
+void BridgeTest::rawAnswer()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, response);
+    QFETCH(QByteArray, body);
+    RawServer server(response);
+    QVERIFY(server.isListening());
+    lookup(kind, server.url());
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 10000);
+    const QString expected = kind == QLatin1String("youtube") ? textUpToZero(body) : textOfAllBytes(body);
+    QCOMPARE(received(kind), QStringList{expected});
 }
 
 void BridgeTest::refusedLookup_data()
