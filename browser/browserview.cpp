@@ -35,8 +35,12 @@ bool isLookupAllowed(const QUrl &url)
 
 bool isOutsideLink(const QUrl &url)
 {
-    // A one-letter scheme is a Windows drive ("c:/..."), that is, a bare path.
-    return url.isValid() && url.scheme().size() > 1 && !url.isLocalFile();
+    // The desktop runs whatever handler a scheme names: local files would be
+    // executed, script and data URLs rendered, and on Windows schemes such as
+    // ms-msdt start programs. Only web and mail addresses leave.
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
+                                     QStringLiteral("mailto")};
+    return url.isValid() && schemes.contains(url.scheme().toLower());
 }
 
 } // namespace
@@ -221,8 +225,10 @@ void BrowserView::answer(QNetworkReply *reply, LookupKind kind)
 void BrowserView::answerPage(LookupKind kind, const QByteArray &body)
 {
     if (kind == YoutubeLookup) {
-        evaluate(QStringLiteral("process_youtube(") + ScriptString::literal(ScriptString::answerText(body))
-                 + QStringLiteral(")"));
+        QString script = QStringLiteral("process_youtube(");
+        ScriptString::appendLiteral(script, ScriptString::answerView(body));
+        script += QLatin1Char(')');
+        evaluate(script);
     } else {
         evaluate(QStringLiteral("process_ajax(window.atob('") + QString::fromLatin1(body.toBase64())
                  + QStringLiteral("') );"));
