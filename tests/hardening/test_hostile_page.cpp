@@ -1,0 +1,282 @@
+// The page as an adversary: every Player slot that takes outside input, called
+// by page script with wrong types, missing or extra arguments, huge strings
+// and odd URLs. Each case must leave the process running and the page
+// answering, write nothing but what the case allows (and that only inside the
+// test's own folders), and tell the user what the design says it tells.
+// Playback slots are in test_hostile_media; lookup answers in test_bridge.
+
+#include "browserview.h"
+#include "chartservice.h"
+#include "hardening.h"
+#include "testenvironment.h"
+#include "urlcatcher.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QGraphicsWebView>
+#include <QSettings>
+#include <QWebFrame>
+#include <QWebPage>
+#include <QWebSettings>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every name a case tries to write holds this, so a stray file is found
+// wherever it lands.
+const QString marker = QStringLiteral("hostile-mark");
+
+QString repeated(const QString &piece, int times)
+{
+    QString text;
+    text.reserve(piece.size() * times);
+    for (int i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+} // namespace
+
+class HostilePageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void slotCall_data();
+    void slotCall();
+
+private:
+    QVariant js(const QString &script) const;
+    bool pageAnswers();
+
+    ChartService service;
+    std::unique_ptr<UrlCatcher> catcher;
+    std::unique_ptr<BrowserView> view;
+    QGraphicsWebView *webView = nullptr;
+};
+
+void HostilePageTest::initTestCase()
+{
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptEnabled, true);
+    QWebSettings::globalSettings()->setAttribute(QWebSettings::PluginsEnabled, true);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    catcher = std::make_unique<UrlCatcher>(QStringList{
+        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("ftp"),
+        QStringLiteral("javascript"), QStringLiteral("data"), QStringLiteral("qrc"), QStringLiteral("mailto"),
+        QStringLiteral("ms-msdt")});
+
+    qputenv("MELODRIFT_START_URL", service.startPage().toEncoded());
+    view = std::make_unique<BrowserView>(nullptr);
+    view->resize(640, 480);
+    view->show();
+    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view.get())->scene()->items()) {
+        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
+            webView = candidate;
+    }
+    QVERIFY(webView);
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
+                             30000);
+}
+
+void HostilePageTest::init()
+{
+    catcher->urls.clear();
+    js(QStringLiteral("received.youtube.length = 0; received.player.length = 0; delete window.injected;"));
+}
+
+void HostilePageTest::cleanupTestCase()
+{
+    view.reset();
+    service.stop();
+}
+
+QVariant HostilePageTest::js(const QString &script) const
+{
+    return webView->page()->mainFrame()->evaluateJavaScript(script);
+}
+
+bool HostilePageTest::pageAnswers()
+{
+    // Script runs, Player is still there, and a lookup still comes back.
+    if (js(QStringLiteral("6 * 7")).toInt() != 42)
+        return false;
+    const QString url = service.url(QStringLiteral("answer?hex=616c697665")).toString();
+    js(QStringLiteral("received.youtube.length = 0; Player.request_youtube('%1');").arg(url));
+    return QTest::qWaitFor([this] { return js(QStringLiteral("received.youtube.join('|')")).toString() == QLatin1String("alive"); },
+                           10000);
+}
+
+void HostilePageTest::slotCall_data()
+{
+    QTest::addColumn<QString>("call");         // script that calls Player, may use BASE and DOWNLOADS
+    QTest::addColumn<bool>("mayThrow");        // the engine may refuse the argument types
+    QTest::addColumn<QStringList>("desktop");  // URLs handed to the desktop, in order
+    QTest::addColumn<QStringList>("boxes");    // beginnings of the message boxes shown, in order
+    QTest::addColumn<QStringList>("written");  // files that may appear under the test's root
+    QTest::addColumn<QString>("playlist");     // expected playlist text; empty: not written by this case
+
+    const QStringList none;
+    const QString playlistPath = QStringLiteral("playlist/melodrift.ram");
+    const QString playlistUrl = QUrl::fromLocalFile(TestSupport::environment().playlistFile()).toString();
+    const QStringList playlistWritten{QStringLiteral("playlist"), playlistPath};
+    const QStringList handedPlaylist{playlistUrl};
+    const QString unableToSave = QStringLiteral("Unable to save the file ");
+    const QString failed = QStringLiteral("Download failed: ");
+
+    // Outside links: only web addresses leave for the desktop.
+    QTest::newRow("link: script URL") << "Player.launchMarket('javascript:window.injected=1')" << false << none << none << none << QString();
+    QTest::newRow("link: local file") << "Player.launchMarket('file:///etc/passwd')" << false << none << none << none << QString();
+    QTest::newRow("link: bare path") << "Player.launchMarket('/etc/passwd')" << false << none << none << none << QString();
+    // The desktop runs whatever handler a scheme names (on Windows even
+    // troubleshooters and searches): only web and mail addresses leave.
+    QTest::newRow("link: data URL") << "Player.launchMarket('data:text/html,<b>x</b>')" << false << none << none << none
+                                    << QString();
+    QTest::newRow("link: handler scheme") << "Player.launchMarket('ms-msdt:/id PCWDiagnostic')" << false << none << none
+                                          << none << QString();
+    QTest::newRow("link: empty") << "Player.launchMarket('')" << false << none << none << none << QString();
+    QTest::newRow("link: missing argument") << "Player.launchMarket()" << true << none << none << none << QString();
+    QTest::newRow("link: number") << "Player.launchMarket(42)" << true << none << none << none << QString();
+    QTest::newRow("link: null") << "Player.launchMarket(null)" << true << none << none << none << QString();
+    QTest::newRow("link: object") << "Player.launchMarket({toString: function () { return 'x'; }})" << true << none
+                                  << none << none << QString();
+    const QString longLink = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("a"), 1 << 20);
+    QTest::newRow("link: 1 MiB address") << QStringLiteral("Player.launchMarket('%1')").arg(longLink) << false
+                                         << QStringList{longLink} << none << none << QString();
+    QTest::newRow("link: extra arguments") << "Player.launchMarket('http://127.0.0.1/a', 'b', 3)" << true
+                                           << QStringList{"http://127.0.0.1/a"} << none << none << QString();
+
+    // The desktop player's playlist: written as given, whatever it holds.
+    const QString bigLocation = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("x"), 4 << 20);
+    QTest::newRow("playlist: 4 MiB location") << QStringLiteral("Player.play_youtube_helper('%1')").arg(bigLocation)
+                                              << false << handedPlaylist << none << playlistWritten << bigLocation;
+    QTest::newRow("playlist: line breaks and NUL") << "Player.play_youtube_helper('a\\u0000b\\nc\\r\\n')" << false
+                                                   << handedPlaylist << none << playlistWritten
+                                                   << QStringLiteral("a") + QChar(0) + QStringLiteral("b\nc\r\n");
+    QTest::newRow("playlist: non-Latin text") << QString::fromUtf8("Player.play_youtube_helper('http://127.0.0.1/ソング♪.ogg')")
+                                              << false << handedPlaylist << none << playlistWritten
+                                              << QString::fromUtf8("http://127.0.0.1/ソング♪.ogg");
+    QTest::newRow("playlist: missing argument") << "Player.play_youtube_helper()" << true << handedPlaylist << none
+                                                << playlistWritten << QString();
+    QTest::newRow("playlist: number") << "Player.play_youtube_helper(12)" << true << handedPlaylist << none
+                                      << playlistWritten << QStringLiteral("12");
+
+    // Downloads: names that leave the folder or cannot be written, and
+    // addresses that are not web addresses, are refused with a box.
+    const QString fileUrl = service.url(QStringLiteral("files/melodrift-readme.txt")).toString();
+    auto download = [&](const QString &name, const QString &url) {
+        return QStringLiteral("Player.start_download(%1, %2)").arg(name, url);
+    };
+    const QString quotedFile = QLatin1Char('\'') + fileUrl + QLatin1Char('\'');
+    QTest::newRow("download: parent folder") << download("'../" + marker + ".txt'", quotedFile) << false << none
+                                             << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: absolute name") << download("'" + QDir::tempPath() + "/" + marker + ".txt'", quotedFile)
+                                             << false << none << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: backslash parent") << download("'..\\\\" + marker + ".txt'", quotedFile) << false << none
+                                                << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: NUL in name") << download("'" + marker + "\\u0000/../../x'", quotedFile) << false << none
+                                           << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: name too long") << download("'" + marker + repeated("n", 5000) + "'", quotedFile)
+                                             << false << none << QStringList{unableToSave} << QStringList{"downloads"}
+                                             << QString();
+    QTest::newRow("download: missing folder") << download("'" + marker + "/a/b.txt'", quotedFile) << false << none
+                                              << QStringList{unableToSave} << QStringList{"downloads"} << QString();
+    QTest::newRow("download: script address") << download("'" + marker + ".txt'", "'javascript:window.injected=1'")
+                                              << false << none << QStringList{failed} << none << QString();
+    QTest::newRow("download: local file address") << download("'" + marker + ".txt'", "'file:///etc/passwd'") << false
+                                                  << none << QStringList{failed} << none << QString();
+    QTest::newRow("download: empty address") << download("'" + marker + ".txt'", "''") << false << none
+                                             << QStringList{failed} << none << QString();
+    QTest::newRow("download: no arguments") << "Player.start_download()" << true << none << QStringList{failed} << none
+                                            << QString();
+    QTest::newRow("download: numbers") << "Player.start_download(1, 2)" << true << none << QStringList{failed} << none
+                                       << QString();
+    QTest::newRow("download: server error") << download("'" + marker + ".txt'",
+                                                        "'" + service.url("status/500?body=broken").toString() + "'")
+                                            << false << none << QStringList{failed} << QStringList{"downloads"}
+                                            << QString();
+    // The user is asked first; declining keeps the redirect's body, as always.
+    QTest::newRow("download: redirect to a local file")
+        << download("'" + marker + ".txt'", "'" + service.url("redirect?to=file:///etc/passwd").toString() + "'")
+        << false << none << QStringList{"Redirect to file:///etc/passwd ?"}
+        << QStringList{"downloads", "downloads/" + marker + ".txt"} << QString();
+
+    // Handlers and the rest of the interface with arguments they do not take.
+    QTest::newRow("handlers with arguments") << "Player.httpFinished(1, 'x', {}); Player.httpFinished_nokia([1])"
+                                             << true << none << none << none << QString();
+    QTest::newRow("publish again and again") << "for (var i = 0; i < 200; ++i) Player.addJSObject();" << false
+                                             << none << none << none << QString();
+    QTest::newRow("stop with nothing playing") << "Player.stop('now', 1)" << true << none << none << none << QString();
+    QTest::newRow("slot that does not exist") << "Player.format_disk('/')" << true << none << none << none << QString();
+    QTest::newRow("private slot") << "Player.closeMedia()" << true << none << none << none << QString();
+}
+
+void HostilePageTest::slotCall()
+{
+    QFETCH(QString, call);
+    QFETCH(bool, mayThrow);
+    QFETCH(QStringList, desktop);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, written);
+    QFETCH(QString, playlist);
+
+    const QString root = TestSupport::environment().root();
+    QFile::remove(TestSupport::environment().playlistFile());
+    QDir(TestSupport::environment().downloadDirectory()).removeRecursively();
+    const QSet<QString> before = Hardening::snapshot(root);
+    Hardening::BoxRecorder recorder;
+
+    const QString outcome = js(QStringLiteral("(function () { try { %1; return 'returned'; }"
+                                              " catch (e) { return 'threw ' + e; } })()")
+                                   .arg(call))
+                                .toString();
+    const bool threw = outcome.startsWith(QLatin1String("threw"));
+    QVERIFY2(outcome == QLatin1String("returned") || (mayThrow && threw), qPrintable(outcome));
+
+    if (!threw && !boxes.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.texts.size() >= boxes.size(), 15000);
+    QTest::qWait(300);
+
+    QVERIFY2(pageAnswers(), "the page stopped answering");
+    QVERIFY2(js(QStringLiteral("typeof window.injected === 'undefined'")).toBool(), "page-supplied text ran as script");
+    // Nothing was played, so nothing may tell the page to move on.
+    QCOMPARE(js(QStringLiteral("received.player.length")).toInt(), 0);
+
+    if (threw) {
+        QVERIFY2(recorder.texts.isEmpty(), qPrintable(recorder.texts.join('|')));
+        QVERIFY(catcher->urls.isEmpty());
+    } else {
+        QStringList shown;
+        for (int i = 0; i < recorder.texts.size(); ++i)
+            shown.append(recorder.texts.at(i).left(boxes.value(i).size()));
+        QCOMPARE(shown, boxes);
+        QStringList handed;
+        for (const QUrl &url : catcher->urls)
+            handed.append(url.toString());
+        QCOMPARE(handed, desktop);
+    }
+
+    const QStringList appeared = Hardening::appearedSince(before, root);
+    for (const QString &path : appeared)
+        QVERIFY2(written.contains(path), qPrintable(QStringLiteral("unexpected file: ") + path));
+    if (!playlist.isEmpty() && !threw) {
+        QFile file(TestSupport::environment().playlistFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), playlist.toUtf8());
+    }
+    const QStringList stray = Hardening::strayFiles(marker, root);
+    QVERIFY2(stray.isEmpty(), qPrintable(stray.join(QLatin1Char(' '))));
+    const QStringList inDownloads = QDir(TestSupport::environment().downloadDirectory())
+                                        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QVERIFY2(inDownloads.isEmpty() || written.contains(QLatin1String("downloads")), qPrintable(inDownloads.join(' ')));
+}
+
+MELODRIFT_TEST_MAIN(HostilePageTest)
+#include "test_hostile_page.moc"
