@@ -2,6 +2,7 @@
 #define SCRIPTSTRING_H
 
 #include <QByteArray>
+#include <QLatin1String>
 #include <QString>
 
 namespace ScriptString {
@@ -12,8 +13,13 @@ namespace ScriptString {
 // written as escapes.
 QString literal(const QString &text);
 
+// The same literal appended to `out`: answers can be many megabytes, and
+// building the call in one string spares the page host copies of them.
+void appendLiteral(QString &out, QLatin1String text);
+
 // A lookup answer as the page receives it: the bytes up to the first zero
 // byte, each taken as the Latin-1 character of the same number.
+QLatin1String answerView(const QByteArray &body);
 QString answerText(const QByteArray &body);
 
 } // namespace ScriptString
