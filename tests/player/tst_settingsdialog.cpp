@@ -42,6 +42,7 @@ private slots:
     void cancelRestoresTheEffectChoice();
     void configureEffectKeepsOrRestoresParameters();
     void playerWithAnEffectIsDestroyedCleanly();
+    void onlyCompactModePausesVideoForTheDialog();
 
 private:
     QTemporaryDir dir;
@@ -369,6 +370,23 @@ void SettingsDialogTest::playerWithAnEffectIsDestroyedCleanly()
     delete player;
     player = nullptr;
     QVERIFY(!inPath && !pending);
+}
+
+void SettingsDialogTest::onlyCompactModePausesVideoForTheDialog()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    auto settle = [&] { return QTest::qWaitFor([&] { return media.state() == Phonon::PlayingState; }, 20000); };
+    if (!settle())
+        QSKIP("the back end did not settle in the playing state under this X server");
+
+    Phonon::State during = Phonon::ErrorState;
+    runDialog([&] { during = media.state(); }, true);
+    QCOMPARE(during, Phonon::PlayingState);
+
+    player->setCompactMode(true);
+    QVERIFY(settle());
+    runDialog([&] { QTRY_COMPARE(media.state(), Phonon::PausedState); }, false);
+    QTRY_COMPARE(media.state(), Phonon::PlayingState);
 }
 
 MELODRIFT_TEST_MAIN(SettingsDialogTest)
