@@ -297,6 +297,9 @@ bool MediaPlayer::pauseForDialog()
 void MediaPlayer::stop()
 {
     stallTimer.stop();
+    // A back end may still announce the end of a source it was told to stop;
+    // that is not the end of the media.
+    sourceStarted = false;
     mediaObject.stop();
     emit done();
 }
