@@ -137,7 +137,7 @@ private:
     QTimer stallTimer;
 
     // Tests reach the controls through this accessor.
-    friend class MediaPlayerInspector;
+    friend class MediaPlayerProbe;
 };
 
 #endif // MEDIAPLAYER_H

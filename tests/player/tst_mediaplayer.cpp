@@ -1,5 +1,5 @@
 #include "chartservice.h"
-#include "mediaplayerinspector.h"
+#include "mediaplayerprobe.h"
 #include "paths.h"
 #include "testenvironment.h"
 #include "modalanswerer.h"
@@ -85,7 +85,7 @@ private:
     Phonon::State seenState = Phonon::StoppedState;
     QTimer boxGuard;
 
-    MediaPlayerInspector inspect() { return MediaPlayerInspector(*player); }
+    MediaPlayerProbe inspect() { return MediaPlayerProbe(*player); }
     bool waitForState(Phonon::State state, int timeout = playTimeout);
     QString copyOf(const QString &file, const QString &name);
     void drop(QWidget *target, const QList<QUrl> &urls, Qt::DropAction action, bool *accepted = nullptr);

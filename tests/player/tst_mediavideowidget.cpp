@@ -1,4 +1,4 @@
-#include "mediaplayerinspector.h"
+#include "mediaplayerprobe.h"
 #include "testenvironment.h"
 #include "testmedia.h"
 
@@ -39,7 +39,7 @@ private:
     MediaPlayer *player = nullptr;
     Phonon::State seenState = Phonon::StoppedState;
 
-    MediaPlayerInspector inspect() { return MediaPlayerInspector(*player); }
+    MediaPlayerProbe inspect() { return MediaPlayerProbe(*player); }
     MediaVideoWidget *video() { return inspect().videoWidget(); }
     bool waitForState(Phonon::State state) { return QTest::qWaitFor([&] { return seenState == state; }, 20000); }
     void playVideo();

@@ -1,4 +1,4 @@
-#include "mediaplayerinspector.h"
+#include "mediaplayerprobe.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
 #include "testmedia.h"
@@ -51,7 +51,7 @@ private:
     QList<Phonon::EffectDescription> effects;
     bool pathTakesEffects = false;
 
-    MediaPlayerInspector inspect() { return MediaPlayerInspector(*player); }
+    MediaPlayerProbe inspect() { return MediaPlayerProbe(*player); }
     QComboBox *effectCombo() { return inspect().setting<QComboBox>("audioEffectsCombo"); }
     // Opens the dialog; `change` runs while it is open, then OK or Cancel.
     void runDialog(const std::function<void()> &change, bool ok);

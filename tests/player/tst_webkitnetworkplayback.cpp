@@ -1,5 +1,5 @@
 #include "chartservice.h"
-#include "mediaplayerinspector.h"
+#include "mediaplayerprobe.h"
 #include "testenvironment.h"
 
 #include <QThread>
@@ -84,7 +84,7 @@ void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
     watchdog.start();
 
     MediaPlayer player;
-    MediaPlayerInspector inspect(player);
+    MediaPlayerProbe inspect(player);
     Phonon::State seen = Phonon::StoppedState;
     connect(&inspect.mediaObject(), &Phonon::MediaObject::stateChanged, this,
             [&](Phonon::State state) { seen = state; });

@@ -1,5 +1,5 @@
-#ifndef MEDIAPLAYERINSPECTOR_H
-#define MEDIAPLAYERINSPECTOR_H
+#ifndef MEDIAPLAYERPROBE_H
+#define MEDIAPLAYERPROBE_H
 
 #include "mediaplayer.h"
 #include "mediavideowidget.h"
@@ -11,10 +11,10 @@
 #include <QPushButton>
 
 // The player's controls as its tests see them.
-class MediaPlayerInspector
+class MediaPlayerProbe
 {
 public:
-    explicit MediaPlayerInspector(MediaPlayer &player) : p(player) {}
+    explicit MediaPlayerProbe(MediaPlayer &player) : p(player) {}
 
     Phonon::MediaObject &mediaObject() { return p.mediaObject; }
     Phonon::AudioOutput &audioOutput() { return p.audioOutput; }
@@ -54,4 +54,4 @@ private:
     MediaPlayer &p;
 };
 
-#endif // MEDIAPLAYERINSPECTOR_H
+#endif // MEDIAPLAYERPROBE_H
