@@ -52,6 +52,8 @@ private slots:
     void twoShowMediaLeaveTwoPlayers();
     void naturalEnd_data();
     void naturalEnd();
+    void currentPlayerFollowsViewSize();
+    void playLinkRightAfterShowMedia();
 
 private:
     QString media(const QString &file) const;
@@ -307,6 +309,9 @@ void HandoffTest::playLinkPlaysInCurrentPlayer()
     for (int i = 0; i < showMediaCalls; ++i) {
         players.append(showMedia(media(videos.at(i))));
         QVERIFY(players.last());
+        // Under way before the page changes it: what is tested here is where
+        // the song goes, not a source replaced while it still loads.
+        QTRY_COMPARE_WITH_TIMEOUT(stateText(players.last()), QStringLiteral("playing"), playingTimeoutMs);
     }
     MediaPlayer *current = players.last();
 
@@ -383,6 +388,7 @@ void HandoffTest::naturalEnd()
     if (viaShowMedia) {
         player = showMedia(media(QStringLiteral("ocean-bars.ogv")));
         QVERIFY(player);
+        QTRY_COMPARE_WITH_TIMEOUT(stateText(player), QStringLiteral("playing"), playingTimeoutMs);
     }
     QSignalSpy finished(mediaObjectOf(player), &Phonon::MediaObject::finished);
     QSignalSpy done(player, &MediaPlayer::done);
@@ -400,6 +406,39 @@ void HandoffTest::naturalEnd()
     QCOMPARE(done.count(), 0);
     QCOMPARE(player->isVisible(), viaShowMedia);
     QVERIFY(pageAnswers());
+}
+
+void HandoffTest::currentPlayerFollowsViewSize()
+{
+    BrowserView *view = app.view();
+    MediaPlayer *first = app.firstPlayer();
+    QCOMPARE(first->size(), view->size());
+
+    view->resize(600, 400);
+    QCOMPARE(first->size(), QSize(600, 400));
+
+    MediaPlayer *player = showMedia(media(QStringLiteral("low-tide.ogg")));
+    QVERIFY(player);
+    QTRY_VERIFY_WITH_TIMEOUT(isFullScreen(player), 5000);
+    // Only the current player follows; the first one keeps its last size.
+    view->resize(500, 300);
+    QCOMPARE(first->size(), QSize(600, 400));
+    QTRY_COMPARE_WITH_TIMEOUT(player->size(), QSize(500, 300), 5000);
+}
+
+// The page may hand over a song while the video it just opened is still
+// loading (a quick next item): the song replaces it and plays.
+void HandoffTest::playLinkRightAfterShowMedia()
+{
+    MediaPlayer *player = showMedia(media(QStringLiteral("ocean-bars.ogv")));
+    QVERIFY(player);
+    const QString song = media(QStringLiteral("copper-skies.ogg"));
+    pageCall(QStringLiteral("play_link"), song);
+
+    QCOMPARE(sourceOf(player), QUrl(song));
+    QTRY_COMPARE_WITH_TIMEOUT(stateText(player), QStringLiteral("playing"), playingTimeoutMs);
+    QVERIFY(pageAnswers());
+    QCOMPARE(nextItems(), QStringLiteral("[]"));
 }
 
 MELODRIFT_TEST_MAIN(HandoffTest)
