@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTextCodec>
 #include <QtTest>
 
 using namespace Handoff;
@@ -90,6 +91,12 @@ void HandoffPlaylistTest::playYoutubeHelper(const QString &location)
     app.js(QStringLiteral("call('play_youtube_helper', %1);").arg(scriptQuoted(location)));
 }
 
+// Plain text in the locale's 8-bit encoding, as a text stream writes by default.
+QByteArray inLocaleEncoding(const QString &text)
+{
+    return QTextCodec::codecForLocale()->fromUnicode(text);
+}
+
 QByteArray HandoffPlaylistTest::playlistBytes() const
 {
     QFile file(playlist);
@@ -109,6 +116,7 @@ void HandoffPlaylistTest::fileHoldsExactlyTheLocation_data()
     QTest::newRow("blanks and tabs kept") << QStringLiteral("  padded location\twith tab  ");
     QTest::newRow("text that is no URL") << QStringLiteral("just some words");
     QTest::newRow("empty") << QString();
+    QTest::newRow("letters beyond ASCII") << QStringLiteral("http://127.0.0.1:8650/media/Caf\u00e9 \u00dcber.ogg");
 }
 
 void HandoffPlaylistTest::fileHoldsExactlyTheLocation()
@@ -117,7 +125,7 @@ void HandoffPlaylistTest::fileHoldsExactlyTheLocation()
 
     playYoutubeHelper(location);
 
-    QCOMPARE(playlistBytes(), location.toLatin1());
+    QCOMPARE(playlistBytes(), inLocaleEncoding(location));
     QCOMPARE(desktop->urls, QList<QUrl>{QUrl::fromLocalFile(playlist)});
 
     const QStringList debug = messages->debug();
@@ -148,10 +156,10 @@ void HandoffPlaylistTest::secondCallReplacesTheFirst()
     QFETCH(QString, secondLocation);
 
     playYoutubeHelper(firstLocation);
-    QCOMPARE(playlistBytes(), firstLocation.toLatin1());
+    QCOMPARE(playlistBytes(), inLocaleEncoding(firstLocation));
     playYoutubeHelper(secondLocation);
 
-    QCOMPARE(playlistBytes(), secondLocation.toLatin1());
+    QCOMPARE(playlistBytes(), inLocaleEncoding(secondLocation));
     const QUrl handedOver = QUrl::fromLocalFile(playlist);
     QCOMPARE(desktop->urls, (QList<QUrl>{handedOver, handedOver}));
     QCOMPARE(messages->count(QStringLiteral("starting....")), 2);
@@ -203,7 +211,7 @@ void HandoffPlaylistTest::unwritablePlaylistIsNotHandedOver()
     // A folder that can be made again takes the next hand-off as usual.
     qputenv("MELODRIFT_PLAYLIST_FILE", QFile::encodeName(playlist));
     playYoutubeHelper(location);
-    QCOMPARE(playlistBytes(), location.toLatin1());
+    QCOMPARE(playlistBytes(), inLocaleEncoding(location));
     QCOMPARE(desktop->urls, QList<QUrl>{QUrl::fromLocalFile(playlist)});
 }
 
