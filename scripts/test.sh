@@ -5,11 +5,18 @@
 # failure; every step runs even when an earlier one failed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install.sh" || exit 1
-"$root/scripts/build.sh" || exit 1
 status=0
-"$root/scripts/with-test-session.sh" \
-  ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@" || status=1
-"$root/scripts/fuzz.sh" || status=1
-"$root/scripts/sanitize.sh" || status=1
+step() {
+  local name=$1 start=$SECONDS
+  shift
+  "$@" || status=1
+  echo "test.sh: $name took $((SECONDS - start)) s"
+}
+step install "$root/scripts/install.sh"
+step build "$root/scripts/build.sh"
+[ $status -eq 0 ] || exit 1
+step suites "$root/scripts/with-test-session.sh" \
+  ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"
+step fuzzing "$root/scripts/fuzz.sh"
+step sanitizers "$root/scripts/sanitize.sh"
 exit $status
