@@ -266,8 +266,18 @@ void MediaPlayer::startSource(const Phonon::MediaSource &source, const QString &
     failureMessage.clear();
     sourceStarted = false;
     mediaObject.setCurrentSource(source);
-    mediaObject.play();
+    playWhenLoaded();
     stallTimer.start();
+}
+
+void MediaPlayer::playWhenLoaded()
+{
+    // The GStreamer back end loses or undoes a play() that arrives while the
+    // new source is still loading: the source then stops again at once.
+    if (mediaObject.state() == Phonon::LoadingState)
+        playPending = true;
+    else
+        mediaObject.play();
 }
 
 void MediaPlayer::playLocation(const QString &location)
@@ -296,6 +306,7 @@ bool MediaPlayer::pauseForDialog()
 
 void MediaPlayer::stop()
 {
+    playPending = false;
     stallTimer.stop();
     // A back end may still announce the end of a source it was told to stop;
     // that is not the end of the media.
@@ -320,7 +331,7 @@ void MediaPlayer::forward()
     sourceStarted = false;
     mediaObject.setCurrentSource(next);
     forwardButton->setEnabled(queue.size() > 1);
-    mediaObject.play();
+    playWhenLoaded();
     stallTimer.start();
 }
 
@@ -391,6 +402,12 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
     case Phonon::ErrorState:
         handleError();
         break;
+    }
+
+    if (playPending && newstate != Phonon::LoadingState) {
+        playPending = false;
+        if (newstate == Phonon::StoppedState)
+            mediaObject.play();
     }
 }
 

@@ -97,6 +97,7 @@ private:
     void setupVideoWindow();
     void connectMedia();
     void startSource(const Phonon::MediaSource &source, const QString &title);
+    void playWhenLoaded();
     void buildSettingsDialog();
     void applySettings();
     void handleError();
@@ -133,6 +134,7 @@ private:
     // silently). These keep one retry per source and notice a silent stop.
     Phonon::MediaSource retriedSource;
     bool sourceStarted = false;
+    bool playPending = false;
     QString failureMessage;
     QTimer stallTimer;
 
