@@ -14,12 +14,12 @@ build="${MELODRIFT_ASAN_BUILD_DIR:-$root/build-asan}"
 # that run cleanly. Their hidden first player uses the GStreamer back end here:
 # VLC unloads its plugins before LeakSanitizer reports, so leaks inside them
 # come without a library name that a suppression could match.
-leak_checked='^(test_savepath|tst_player_ramplaylist|tst_player_mediatext|test_titlebar|test_httpwindow|tst_player_mediaplayer_gstreamer|tst_player_mediavideowidget_gstreamer|test_mwebview|test_mwebpage|test_mainwindow|test_bridge|test_hostile_page)$'
+leak_checked='^(test_savepath|tst_player_ramplaylist|tst_player_mediatext|test_titlebar|test_httpwindow|tst_player_mediaplayer_gstreamer|tst_player_mediavideowidget_gstreamer|tst_player_settingsdialog_gstreamer|test_mwebview|test_mwebpage|test_mainwindow|test_bridge|test_hostile_page)$'
 # AddressSanitizer and UBSan only: the suites that play through VLC.
-leaks_unchecked='^(tst_player_mediaplayer_vlc|tst_player_mediavideowidget_vlc)$'
+leaks_unchecked='^(tst_player_mediaplayer_vlc|tst_player_mediavideowidget_vlc|tst_player_settingsdialog_vlc)$'
 targets=(
   test_savepath tst_player_ramplaylist tst_player_mediatext test_titlebar test_httpwindow
-  tst_player_mediaplayer tst_player_mediavideowidget
+  tst_player_mediaplayer tst_player_mediavideowidget tst_player_settingsdialog
   test_mwebview test_mwebpage test_mainwindow test_bridge test_hostile_page
 )
 
@@ -33,8 +33,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsa
 status=0
 ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_odr_violation=0" PHONON_BACKEND=phonon_gstreamer \
   "$root/scripts/with-test-session.sh" \
-  ctest --test-dir "$build" --output-on-failure --timeout 900 -R "$leak_checked" || status=1
+  ctest --test-dir "$build" --output-on-failure --timeout 900 --repeat until-pass:3 -R "$leak_checked" || status=1
 ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:detect_odr_violation=0" \
   "$root/scripts/with-test-session.sh" \
-  ctest --test-dir "$build" --output-on-failure --timeout 900 -R "$leaks_unchecked" || status=1
+  ctest --test-dir "$build" --output-on-failure --timeout 900 --repeat until-pass:3 -R "$leaks_unchecked" || status=1
 exit $status
