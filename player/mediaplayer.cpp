@@ -406,7 +406,7 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
 
     if (playPending && newstate != Phonon::LoadingState) {
         playPending = false;
-        if (newstate == Phonon::StoppedState)
+        if (newstate == Phonon::StoppedState || newstate == Phonon::PausedState)
             mediaObject.play();
     }
 }
