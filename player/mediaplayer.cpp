@@ -1,5 +1,5 @@
 #include "mediaplayer.h"
-#include "gstreamerregistry.h"
+#include "gstreamertuning.h"
 #include "mediatext.h"
 #include "mediavideowidget.h"
 #include "ramplaylist.h"
@@ -261,7 +261,8 @@ void MediaPlayer::setupVideoWindow()
 void MediaPlayer::startSource(const Phonon::MediaSource &source, const QString &title)
 {
     setWindowTitle(titleOf(title));
-    GStreamerRegistry::demoteWebKitSource();
+    GStreamerTuning::demoteWebKitSource();
+    GStreamerTuning::downloadNetworkMedia();
     retriedSource = Phonon::MediaSource();
     failureMessage.clear();
     sourceStarted = false;

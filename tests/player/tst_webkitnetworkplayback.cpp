@@ -2,6 +2,9 @@
 #include "mediaplayerprobe.h"
 #include "testenvironment.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QThread>
 #include <QWebFrame>
 #include <QWebView>
@@ -60,6 +63,7 @@ class WebKitNetworkPlaybackTest : public QObject
 
 private slots:
     void networkMediaPlaysBesideTheWebEngine();
+    void oggVideoOverHttpStartsEveryTime();
 };
 
 void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
@@ -97,6 +101,37 @@ void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
     QTRY_COMPARE_WITH_TIMEOUT(seen, Phonon::PlayingState, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
     QCOMPARE(done.count(), 0);
+}
+
+// Read in push mode, an Ogg video over HTTP failed to start about one time in
+// four ("Could not decode stream."): the demuxer's seeks for the duration
+// flushed the decoder while it negotiated. Downloaded first, the stream is
+// fetched once, with no seeks, and every start plays.
+void WebKitNetworkPlaybackTest::oggVideoOverHttpStartsEveryTime()
+{
+    ChartService service;
+    QVERIFY(service.start());
+    const QString path = QStringLiteral("media/ocean-bars.ogv");
+    const QString video = QString::fromUtf8(service.url(path).toEncoded());
+    const int starts = 8;
+
+    MediaPlayer player;
+    MediaPlayerProbe inspect(player);
+    QSignalSpy done(&player, &MediaPlayer::done);
+    player.show();
+    for (int i = 0; i < starts; ++i) {
+        player.playLocation(video);
+        QTRY_COMPARE_WITH_TIMEOUT(inspect.mediaObject().state(), Phonon::PlayingState, 20000);
+        QVERIFY2(done.isEmpty(), qPrintable(QStringLiteral("start %1 failed").arg(i + 1)));
+        player.stop();
+        done.clear();
+    }
+
+    const QJsonArray requests = QJsonDocument::fromJson(service.fetch(QStringLiteral("requests"))).array();
+    int fetches = 0;
+    for (const QJsonValue &request : requests)
+        fetches += request.toObject().value(QStringLiteral("path")).toString() == QLatin1Char('/') + path;
+    QCOMPARE(fetches, starts);
 }
 
 MELODRIFT_TEST_MAIN(WebKitNetworkPlaybackTest)
