@@ -163,6 +163,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     audioOutputPath = Phonon::createPath(&mediaObject, &audioOutput);
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
+    reportedState = mediaObject.state();
 
     stallTimer.setSingleShot(true);
     stallTimer.setInterval(stallTimeoutMs);
@@ -363,8 +364,28 @@ void MediaPlayer::showContextMenu(const QPoint &point)
         contextMenu->popup(mapToGlobal(point));
 }
 
+// Phonon's GStreamer back end can deliver a state change after the one that
+// followed it: Stopped to Paused arrives after Paused to Playing while the
+// media play on, and the player would show and report a pause that never
+// happened. Asking to play again makes the back end report the state its
+// pipeline is in. Returns whether the report was such a late one.
+bool MediaPlayer::correctLateReport(Phonon::State newstate, Phonon::State oldstate)
+{
+    const Phonon::State previous = reportedState;
+    reportedState = newstate;
+    if (oldstate == previous || previous != Phonon::PlayingState || newstate != Phonon::PausedState)
+        return false;
+    QTimer::singleShot(0, &mediaObject, [this] {
+        if (mediaObject.state() == Phonon::PausedState)
+            mediaObject.play();
+    });
+    return true;
+}
+
 void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
+    if (correctLateReport(newstate, oldstate))
+        return;
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
         QCoreApplication::processEvents();
 

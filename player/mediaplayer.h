@@ -98,6 +98,7 @@ private:
     void connectMedia();
     void startSource(const Phonon::MediaSource &source, const QString &title);
     void playWhenLoaded();
+    bool correctLateReport(Phonon::State newstate, Phonon::State oldstate);
     void buildSettingsDialog();
     void applySettings();
     void handleError();
@@ -135,6 +136,8 @@ private:
     Phonon::MediaSource retriedSource;
     bool sourceStarted = false;
     bool playPending = false;
+    // The state of the last change the back end reported.
+    Phonon::State reportedState = Phonon::LoadingState;
     QString failureMessage;
     QTimer stallTimer;
 
