@@ -1,14 +1,13 @@
 // Player.exit() on the real executable: the process ends with code 0, by
 // itself and soon, even while lookups are still waiting for their answers.
 
+#include "applicationrun.h"
 #include "chartservice.h"
 #include "testenvironment.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUrlQuery>
 #include <QtTest>
 
@@ -97,30 +96,9 @@ void BridgeExitTest::exitWhileLookupPending()
     QUrl page = QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/bridge_exit.html")));
     page.setQuery(query);
 
-    QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MELODRIFT_START_URL"), page.toString(QUrl::FullyEncoded));
-    app.setProcessEnvironment(env);
-    app.setProcessChannelMode(QProcess::MergedChannels);
-
-    QElapsedTimer clock;
-    clock.start();
-    app.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
-    QVERIFY(app.waitForStarted(10000));
-    const bool finished = app.waitForFinished(30000);
-    const qint64 elapsed = clock.elapsed();
-    if (!finished) {
-        app.kill();
-        app.waitForFinished(5000);
-    }
-    const QByteArray output = app.readAll();
-    QVERIFY2(finished, qPrintable(QStringLiteral("still running after 30 s:\n") + QString::fromLocal8Bit(output)));
-    QVERIFY2(app.exitStatus() == QProcess::NormalExit,
-             qPrintable(QStringLiteral("crashed:\n") + QString::fromLocal8Bit(output)));
-    QVERIFY2(app.exitCode() == 0, qPrintable(QStringLiteral("exit code %1:\n%2")
-                                                 .arg(app.exitCode())
-                                                 .arg(QString::fromLocal8Bit(output))));
-    QVERIFY2(elapsed < 20000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    const ApplicationRun run = ApplicationRun::on(page, 30000);
+    const QString failure = run.failure(20000);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
     if (exitAfterMs > 0) {
         // The page did run and the lookups did reach the service, so they

@@ -4,14 +4,13 @@
 // would hold the GUI thread: no page timer would run and the process would
 // never end. The media must also have been fetched by the back end itself.
 
+#include "applicationrun.h"
 #include "chartservice.h"
 #include "testenvironment.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUrlQuery>
 #include <QtTest>
 
@@ -114,27 +113,10 @@ void HandoffExitTest::exitsWhilePlaying()
     service.fetch(QStringLiteral("requests?clear=1"));
     const QUrl page = pageUrl(script);
 
-    QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MELODRIFT_START_URL"), page.toString(QUrl::FullyEncoded));
-    app.setProcessEnvironment(env);
-    app.setProcessChannelMode(QProcess::MergedChannels);
-
-    QElapsedTimer clock;
-    clock.start();
-    app.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
-    QVERIFY(app.waitForStarted(10000));
-    const bool finished = app.waitForFinished(40000);
-    const qint64 elapsed = clock.elapsed();
-    if (!finished) {
-        app.kill();
-        app.waitForFinished(5000);
-    }
-    const QString output = QString::fromLocal8Bit(app.readAll());
-    QVERIFY2(finished, qPrintable(QStringLiteral("still running after 40 s:\n") + output));
-    QVERIFY2(app.exitStatus() == QProcess::NormalExit, qPrintable(QStringLiteral("crashed:\n") + output));
-    QVERIFY2(app.exitCode() == 0, qPrintable(QStringLiteral("exit code %1:\n%2").arg(app.exitCode()).arg(output)));
-    QVERIFY2(elapsed < 30000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    const ApplicationRun run = ApplicationRun::on(page, 40000);
+    const QString failure = run.failure(30000);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    const QString &output = run.output;
 
     // The page ran, the media were asked for, and by the back end rather
     // than by the web engine (whose requests carry the page's user agent).

@@ -1,11 +1,7 @@
 #include "fixtureserver.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QTimer>
+#include <QProcess>
 #include <QtEndian>
 
 namespace {
@@ -20,69 +16,27 @@ QByteArray filler()
 }
 } // namespace
 
-FixtureServer::~FixtureServer()
-{
-    stop();
-}
-
 bool FixtureServer::start(const QList<Certificate> &certificates, int timeoutMs)
 {
     QStringList arguments{QStringLiteral(MELODRIFT_SOURCE_DIR "/tests/download/fixture_server.py")};
     for (const Certificate &certificate : certificates)
         arguments << QStringLiteral("--tls") << certificate.first << certificate.second;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral("python3"), arguments);
-    if (!process.waitForStarted(timeoutMs))
-        return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (bases.size() < certificates.size() + 1) {
-        if (process.canReadLine()) {
-            bases << QUrl(QString::fromUtf8(process.readLine().trimmed()));
-            continue;
-        }
-        if (process.state() != QProcess::Running || clock.elapsed() > timeoutMs)
-            return false;
-        process.waitForReadyRead(100);
-    }
-    for (const QUrl &base : qAsConst(bases)) {
-        if (base.host() != QLatin1String("127.0.0.1"))
-            return false;
-    }
-    return true;
-}
-
-void FixtureServer::stop()
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(2000);
-    }
+    return server.start(arguments, certificates.size() + 1, timeoutMs);
 }
 
 QUrl FixtureServer::http(const QString &path) const
 {
-    return bases.value(0).resolved(QUrl(path));
+    return server.base().resolved(QUrl(path));
 }
 
 QUrl FixtureServer::https(int listener, const QString &path) const
 {
-    return bases.value(listener + 1).resolved(QUrl(path));
+    return server.base(listener + 1).resolved(QUrl(path));
 }
 
 QStringList FixtureServer::requests() const
 {
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = manager.get(QNetworkRequest(http(QStringLiteral("/requests"))));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    const QString body = QString::fromUtf8(reply->readAll());
-    delete reply;
+    const QString body = QString::fromUtf8(ServerProcess::fetch(http(QStringLiteral("/requests"))));
     return body.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 

@@ -1,10 +1,11 @@
 #ifndef FIXTURESERVER_H
 #define FIXTURESERVER_H
 
+#include "serverprocess.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
-#include <QProcess>
 #include <QStringList>
 #include <QUrl>
 
@@ -15,10 +16,8 @@ class FixtureServer
 public:
     using Certificate = QPair<QString, QString>; // certificate file, key file
 
-    ~FixtureServer();
-
     bool start(const QList<Certificate> &certificates = {}, int timeoutMs = 30000);
-    void stop();
+    void stop() { server.stop(); }
 
     QUrl http(const QString &path) const;
     QUrl https(int listener, const QString &path) const;
@@ -37,8 +36,7 @@ public:
     static bool fileHoldsPattern(const QString &path, qint64 size, QString *why);
 
 private:
-    QProcess process;
-    QList<QUrl> bases;
+    ServerProcess server;
 };
 
 #endif // FIXTURESERVER_H
