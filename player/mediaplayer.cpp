@@ -163,7 +163,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     audioOutputPath = Phonon::createPath(&mediaObject, &audioOutput);
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
-    reportedState = mediaObject.state();
+    playerState = mediaObject.state();
 
     stallTimer.setSingleShot(true);
     stallTimer.setInterval(stallTimeoutMs);
@@ -299,7 +299,7 @@ void MediaPlayer::setCompactMode(bool on)
 
 bool MediaPlayer::pauseForDialog()
 {
-    if (compactMode && mediaObject.hasVideo() && mediaObject.state() == Phonon::PlayingState) {
+    if (compactMode && mediaObject.hasVideo() && playerState == Phonon::PlayingState) {
         mediaObject.pause();
         return true;
     }
@@ -339,7 +339,7 @@ void MediaPlayer::forward()
 
 void MediaPlayer::playPause()
 {
-    if (mediaObject.state() == Phonon::PlayingState) {
+    if (playerState == Phonon::PlayingState) {
         mediaObject.pause();
         return;
     }
@@ -366,26 +366,25 @@ void MediaPlayer::showContextMenu(const QPoint &point)
 
 // Phonon's GStreamer back end can deliver a state change after the one that
 // followed it: Stopped to Paused arrives after Paused to Playing while the
-// media play on, and the player would show and report a pause that never
-// happened. Asking to play again makes the back end report the state its
-// pipeline is in. Returns whether the report was such a late one.
-bool MediaPlayer::correctLateReport(Phonon::State newstate, Phonon::State oldstate)
+// media play on, and the media object then reports a pause that never
+// happened.
+bool MediaPlayer::isLateReport(Phonon::State newstate, Phonon::State oldstate) const
 {
-    const Phonon::State previous = reportedState;
-    reportedState = newstate;
-    if (oldstate == previous || previous != Phonon::PlayingState || newstate != Phonon::PausedState)
-        return false;
-    QTimer::singleShot(0, &mediaObject, [this] {
-        if (mediaObject.state() == Phonon::PausedState)
-            mediaObject.play();
-    });
-    return true;
+    return oldstate != playerState && playerState == Phonon::PlayingState && newstate == Phonon::PausedState;
 }
 
 void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
-    if (correctLateReport(newstate, oldstate))
+    if (isLateReport(newstate, oldstate)) {
+        // Asking to play again makes the back end report its pipeline's
+        // state where it still can; the player goes on showing playback.
+        QTimer::singleShot(0, &mediaObject, [this] {
+            if (playerState == Phonon::PlayingState && mediaObject.state() == Phonon::PausedState)
+                mediaObject.play();
+        });
         return;
+    }
+    playerState = newstate;
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
         QCoreApplication::processEvents();
 

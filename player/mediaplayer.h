@@ -49,6 +49,9 @@ public:
     void playFile(const QString &fileName);
     void setCompactMode(bool on);
     bool pauseForDialog();
+    // What the player shows: the media object's state, except where the back
+    // end reported a change late (see isLateReport).
+    Phonon::State state() const { return playerState; }
     void handleDrop(QDropEvent *event);
 
 signals:
@@ -98,7 +101,7 @@ private:
     void connectMedia();
     void startSource(const Phonon::MediaSource &source, const QString &title);
     void playWhenLoaded();
-    bool correctLateReport(Phonon::State newstate, Phonon::State oldstate);
+    bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
     void buildSettingsDialog();
     void applySettings();
     void handleError();
@@ -136,8 +139,8 @@ private:
     Phonon::MediaSource retriedSource;
     bool sourceStarted = false;
     bool playPending = false;
-    // The state of the last change the back end reported.
-    Phonon::State reportedState = Phonon::LoadingState;
+    // The state of the last change the back end reported, late reports left out.
+    Phonon::State playerState = Phonon::LoadingState;
     QString failureMessage;
     QTimer stallTimer;
 

@@ -230,8 +230,7 @@ Phonon::MediaObject *mediaObjectOf(MediaPlayer *player)
 
 Phonon::State stateOf(MediaPlayer *player)
 {
-    Phonon::MediaObject *media = mediaObjectOf(player);
-    return media ? media->state() : Phonon::ErrorState;
+    return player ? player->state() : Phonon::ErrorState;
 }
 
 QString stateText(Phonon::State state)

@@ -4,7 +4,8 @@
 // The application as main() builds it, for the media hand-off tests: the main
 // window on a given start page, the players it makes, the page's script, and
 // what it writes to the debug output. Tests read players through public
-// Phonon API only (a player's seek slider is bound to its media object).
+// Phonon API (a player's seek slider is bound to its media object) and the
+// player's own state, which leaves out the back end's late reports.
 
 #include <QList>
 #include <QPointer>

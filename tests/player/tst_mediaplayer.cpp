@@ -207,6 +207,7 @@ void MediaPlayerTest::lateStateReportLeavesPlaybackAlone()
 
     emit media.stateChanged(Phonon::PausedState, Phonon::StoppedState);
     QVERIFY(inspect().showsPauseIcon());
+    QCOMPARE(player->state(), Phonon::PlayingState);
     QTest::qWait(300);
     QCOMPARE(media.state(), Phonon::PlayingState);
     QVERIFY(inspect().showsPauseIcon());
@@ -215,6 +216,7 @@ void MediaPlayerTest::lateStateReportLeavesPlaybackAlone()
     media.pause();
     QVERIFY(waitForState(Phonon::PausedState));
     QTRY_VERIFY_WITH_TIMEOUT(!inspect().showsPauseIcon(), 5000);
+    QCOMPARE(player->state(), Phonon::PausedState);
     QTest::qWait(300);
     QCOMPARE(media.state(), Phonon::PausedState);
     QCOMPARE(doneCount, 0);
