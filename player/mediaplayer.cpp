@@ -52,6 +52,12 @@ const char settingsGroup[] = "BrowserMainWindow";
 // leaves the stopped state (or reports buffering) well within this.
 const int stallTimeoutMs = 8000;
 
+// How often the clock is read while the player shows a pause, and how far it
+// must run in that time to count as playing. A paused pipeline may report a
+// position that moves by a frame or two, never by this much.
+const int pausedClockIntervalMs = 500;
+const int pausedClockAdvanceMs = 300;
+
 QString titleOf(const QString &location)
 {
     return location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
@@ -164,6 +170,8 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
     playerState = mediaObject.state();
+    pausedClockTimer.setInterval(pausedClockIntervalMs);
+    connect(&pausedClockTimer, &QTimer::timeout, this, &MediaPlayer::checkPausedClock);
 
     stallTimer.setSingleShot(true);
     stallTimer.setInterval(stallTimeoutMs);
@@ -385,6 +393,12 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         return;
     }
     playerState = newstate;
+    if (newstate == Phonon::PausedState) {
+        pausedClock = mediaObject.currentTime();
+        pausedClockTimer.start();
+    } else {
+        pausedClockTimer.stop();
+    }
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
         QCoreApplication::processEvents();
 
@@ -408,14 +422,7 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         break;
     }
     case Phonon::PlayingState:
-        stallTimer.stop();
-        sourceStarted = true;
-        playButton->setEnabled(true);
-        playButton->setIcon(pauseIcon);
-        // VLC does not always announce that a new source has no video, which
-        // would leave an empty video area where the information belongs.
-        hasVideoChanged(mediaObject.hasVideo());
-        rewindButton->setEnabled(true);
+        showPlaying();
         break;
     case Phonon::BufferingState:
         rewindButton->setEnabled(true);
@@ -430,6 +437,34 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         if (newstate == Phonon::StoppedState || newstate == Phonon::PausedState)
             mediaObject.play();
     }
+}
+
+void MediaPlayer::showPlaying()
+{
+    stallTimer.stop();
+    sourceStarted = true;
+    playButton->setEnabled(true);
+    playButton->setIcon(pauseIcon);
+    // VLC does not always announce that a new source has no video, which
+    // would leave an empty video area where the information belongs.
+    hasVideoChanged(mediaObject.hasVideo());
+    rewindButton->setEnabled(true);
+}
+
+// Phonon's GStreamer back end can also miss reporting playback altogether:
+// after buffering messages that arrive out of order (100 % before 1 %) it
+// reports a pause and nothing more while the media play to their end. A
+// clock that runs is the surer sign, so the player then shows playback.
+void MediaPlayer::checkPausedClock()
+{
+    const qint64 now = mediaObject.currentTime();
+    if (playerState == Phonon::PausedState && now - pausedClock >= pausedClockAdvanceMs) {
+        pausedClockTimer.stop();
+        playerState = Phonon::PlayingState;
+        showPlaying();
+        return;
+    }
+    pausedClock = now;
 }
 
 void MediaPlayer::handleError()

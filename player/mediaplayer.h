@@ -102,6 +102,8 @@ private:
     void startSource(const Phonon::MediaSource &source, const QString &title);
     void playWhenLoaded();
     bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
+    void showPlaying();
+    void checkPausedClock();
     void buildSettingsDialog();
     void applySettings();
     void handleError();
@@ -143,6 +145,9 @@ private:
     Phonon::State playerState = Phonon::LoadingState;
     QString failureMessage;
     QTimer stallTimer;
+    // Watches the clock while the player shows a pause (see checkPausedClock).
+    QTimer pausedClockTimer;
+    qint64 pausedClock = 0;
 
     // Tests reach the controls through this accessor.
     friend class MediaPlayerProbe;

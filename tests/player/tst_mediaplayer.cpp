@@ -54,6 +54,7 @@ private slots:
     void controlsMirrorPlayback();
     void pauseSeekAndRestartAtEnd();
     void lateStateReportLeavesPlaybackAlone();
+    void runningClockOverridesAReportedPause();
     void informationAndTimeFromTaggedMedia();
     void informationOfTaglessMedia();
     void networkMediaFromTheChartService();
@@ -219,6 +220,31 @@ void MediaPlayerTest::lateStateReportLeavesPlaybackAlone()
     QCOMPARE(player->state(), Phonon::PausedState);
     QTest::qWait(300);
     QCOMPARE(media.state(), Phonon::PausedState);
+    QCOMPARE(doneCount, 0);
+}
+
+// The GStreamer back end can report a pause and then nothing more while the
+// media play on. Such a report is emitted here as the back end would; the
+// player must go back to showing playback once its clock runs on.
+void MediaPlayerTest::runningClockOverridesAReportedPause()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    player->playFile(longSong);
+    QVERIFY(waitForState(Phonon::PlayingState));
+
+    emit media.stateChanged(Phonon::PausedState, Phonon::PlayingState);
+    QCOMPARE(player->state(), Phonon::PausedState);
+    QVERIFY(!inspect().showsPauseIcon());
+    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 3000);
+    QVERIFY(inspect().showsPauseIcon());
+
+    // A clock that stands still keeps a real pause.
+    QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
+    QVERIFY(waitForState(Phonon::PausedState));
+    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PausedState, 5000);
+    QTest::qWait(1500);
+    QCOMPARE(player->state(), Phonon::PausedState);
+    QVERIFY(!inspect().showsPauseIcon());
     QCOMPARE(doneCount, 0);
 }
 
