@@ -57,6 +57,9 @@ const int stallTimeoutMs = 8000;
 // position that moves by a frame or two, never by this much.
 const int pausedClockIntervalMs = 500;
 const int pausedClockAdvanceMs = 300;
+// A pause nobody asked for, with no buffering news for this long, is not
+// waiting for data any more.
+const int strandedPauseMs = 2000;
 
 QString titleOf(const QString &location)
 {
@@ -308,6 +311,7 @@ void MediaPlayer::setCompactMode(bool on)
 bool MediaPlayer::pauseForDialog()
 {
     if (compactMode && mediaObject.hasVideo() && playerState == Phonon::PlayingState) {
+        pauseAsked = true;
         mediaObject.pause();
         return true;
     }
@@ -348,6 +352,7 @@ void MediaPlayer::forward()
 void MediaPlayer::playPause()
 {
     if (playerState == Phonon::PlayingState) {
+        pauseAsked = true;
         mediaObject.pause();
         return;
     }
@@ -395,8 +400,10 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
     playerState = newstate;
     if (newstate == Phonon::PausedState) {
         pausedClock = mediaObject.currentTime();
+        pausedFor.start();
         pausedClockTimer.start();
     } else {
+        pauseAsked = false;
         pausedClockTimer.stop();
     }
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
@@ -451,20 +458,30 @@ void MediaPlayer::showPlaying()
     rewindButton->setEnabled(true);
 }
 
-// Phonon's GStreamer back end can also miss reporting playback altogether:
-// after buffering messages that arrive out of order (100 % before 1 %) it
-// reports a pause and nothing more while the media play to their end. A
-// clock that runs is the surer sign, so the player then shows playback.
+// Buffering messages from Phonon's GStreamer back end can arrive out of order
+// (100 % before 1 %). The back end pauses for the last one and then either
+// plays on while it reports the pause, or stays paused for good. A clock that
+// runs is the surer sign of playback, so the player then shows it; a pause
+// that nobody asked for and no buffering news explains is played on from.
 void MediaPlayer::checkPausedClock()
 {
+    if (playerState != Phonon::PausedState) {
+        pausedClockTimer.stop();
+        return;
+    }
     const qint64 now = mediaObject.currentTime();
-    if (playerState == Phonon::PausedState && now - pausedClock >= pausedClockAdvanceMs) {
+    if (now - pausedClock >= pausedClockAdvanceMs) {
         pausedClockTimer.stop();
         playerState = Phonon::PlayingState;
         showPlaying();
         return;
     }
     pausedClock = now;
+    const bool buffering = sinceBufferNews.isValid() && sinceBufferNews.elapsed() < strandedPauseMs;
+    if (!pauseAsked && !buffering && pausedFor.elapsed() >= strandedPauseMs) {
+        pausedFor.start();
+        mediaObject.play();
+    }
 }
 
 void MediaPlayer::handleError()
@@ -519,6 +536,7 @@ void MediaPlayer::updateTime()
 
 void MediaPlayer::bufferStatus(int percent)
 {
+    sinceBufferNews.start();
     // Data arriving means the source is alive, however slowly.
     if (percent > 0 && stallTimer.isActive())
         stallTimer.start();

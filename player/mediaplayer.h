@@ -2,6 +2,7 @@
 #define MEDIAPLAYER_H
 
 #include <QIcon>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -148,6 +149,10 @@ private:
     // Watches the clock while the player shows a pause (see checkPausedClock).
     QTimer pausedClockTimer;
     qint64 pausedClock = 0;
+    QElapsedTimer pausedFor;
+    QElapsedTimer sinceBufferNews;
+    // Whether the player itself asked for the pause it shows.
+    bool pauseAsked = false;
 
     // Tests reach the controls through this accessor.
     friend class MediaPlayerProbe;

@@ -123,6 +123,7 @@ void WebKitNetworkPlaybackTest::oggVideoOverHttpStartsEveryTime()
         QTRY_COMPARE_WITH_TIMEOUT(player.state(), Phonon::PlayingState, 20000);
         QVERIFY2(done.isEmpty(), qPrintable(QStringLiteral("start %1 failed").arg(i + 1)));
         player.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(player.state(), Phonon::StoppedState, 5000);
         done.clear();
     }
 
