@@ -52,14 +52,19 @@ const char settingsGroup[] = "BrowserMainWindow";
 // leaves the stopped state (or reports buffering) well within this.
 const int stallTimeoutMs = 8000;
 
-// How often the clock is read while the player shows a pause, and how far it
+// How often the clock is read while a source plays or pauses, and how far it
 // must run in that time to count as playing. A paused pipeline may report a
 // position that moves by a frame or two, never by this much.
-const int pausedClockIntervalMs = 500;
+const int clockIntervalMs = 500;
 const int pausedClockAdvanceMs = 300;
 // A pause nobody asked for, with no buffering news for this long, is not
 // waiting for data any more.
 const int strandedPauseMs = 2000;
+// A clock that stands this close to the end, this long, while the source
+// still plays, has reached the end; the back ends report it within a few
+// hundred milliseconds.
+const int endSlackMs = 200;
+const int heldEndMs = 1500;
 
 QString titleOf(const QString &location)
 {
@@ -173,8 +178,8 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
     playerState = mediaObject.state();
-    pausedClockTimer.setInterval(pausedClockIntervalMs);
-    connect(&pausedClockTimer, &QTimer::timeout, this, &MediaPlayer::checkPausedClock);
+    clockTimer.setInterval(clockIntervalMs);
+    connect(&clockTimer, &QTimer::timeout, this, &MediaPlayer::checkClock);
 
     stallTimer.setSingleShot(true);
     stallTimer.setInterval(stallTimeoutMs);
@@ -395,16 +400,15 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
             if (playerState == Phonon::PlayingState && mediaObject.state() == Phonon::PausedState)
                 mediaObject.play();
         });
+        watchPausedClock();
         return;
     }
     playerState = newstate;
     if (newstate == Phonon::PausedState) {
-        pausedClock = mediaObject.currentTime();
-        pausedFor.start();
-        pausedClockTimer.start();
+        watchPausedClock();
     } else {
         pauseAsked = false;
-        pausedClockTimer.stop();
+        clockTimer.stop();
     }
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
         QCoreApplication::processEvents();
@@ -456,32 +460,84 @@ void MediaPlayer::showPlaying()
     // would leave an empty video area where the information belongs.
     hasVideoChanged(mediaObject.hasVideo());
     rewindButton->setEnabled(true);
+    endClock = -1;
+    heldAtEnd.invalidate();
+    clockTimer.start();
+}
+
+void MediaPlayer::watchPausedClock()
+{
+    pausedClock = mediaObject.currentTime();
+    pausedFor.start();
+    clockTimer.start();
+}
+
+void MediaPlayer::checkClock()
+{
+    if (playerState == Phonon::PausedState || mediaObject.state() == Phonon::PausedState)
+        checkPausedClock();
+    else if (playerState == Phonon::PlayingState)
+        checkHeldEnd();
+    else
+        clockTimer.stop();
 }
 
 // Buffering messages from Phonon's GStreamer back end can arrive out of order
 // (100 % before 1 %). The back end pauses for the last one and then either
 // plays on while it reports the pause, or stays paused for good. A clock that
-// runs is the surer sign of playback, so the player then shows it; a pause
-// that nobody asked for and no buffering news explains is played on from.
+// runs is the surer sign of playback, so the player then shows it. A pause
+// that nobody asked for and no buffering news explains is played on from;
+// play() alone does not move a pipeline that stands prerolled with playing
+// as its target, but a seek to where it stands makes it preroll again.
 void MediaPlayer::checkPausedClock()
 {
-    if (playerState != Phonon::PausedState) {
-        pausedClockTimer.stop();
-        return;
-    }
     const qint64 now = mediaObject.currentTime();
-    if (now - pausedClock >= pausedClockAdvanceMs) {
-        pausedClockTimer.stop();
-        playerState = Phonon::PlayingState;
-        showPlaying();
+    const bool clockRuns = now - pausedClock >= pausedClockAdvanceMs;
+    pausedClock = now;
+    if (clockRuns) {
+        pausedFor.start();
+        if (playerState == Phonon::PausedState) {
+            playerState = Phonon::PlayingState;
+            showPlaying();
+        }
         return;
     }
-    pausedClock = now;
     const bool buffering = sinceBufferNews.isValid() && sinceBufferNews.elapsed() < strandedPauseMs;
     if (!pauseAsked && !buffering && pausedFor.elapsed() >= strandedPauseMs) {
         pausedFor.start();
+        mediaObject.seek(now);
         mediaObject.play();
     }
+}
+
+// Phonon's GStreamer back end holds back the end of a source for as long as
+// the source it replaced had left to play, when the new one is read through
+// before the back end has learnt its length (seen after a rewind). The media
+// then stand at their end while reported playing.
+void MediaPlayer::checkHeldEnd()
+{
+    const qint64 now = mediaObject.currentTime();
+    const qint64 total = mediaObject.totalTime();
+    const bool standsAtEnd = total > 0 && now >= total - endSlackMs && now == endClock;
+    endClock = now;
+    if (!standsAtEnd || !mediaObject.queue().isEmpty()) {
+        heldAtEnd.invalidate();
+        return;
+    }
+    if (!heldAtEnd.isValid())
+        heldAtEnd.start();
+    else if (heldAtEnd.elapsed() >= heldEndMs)
+        endHeldSource();
+}
+
+void MediaPlayer::endHeldSource()
+{
+    clockTimer.stop();
+    // Stopping makes the back end give up its wait and drop the end it held;
+    // should it report the end after all, that is not a second end.
+    mediaObject.stop();
+    finished();
+    sourceStarted = false;
 }
 
 void MediaPlayer::handleError()

@@ -104,7 +104,11 @@ private:
     void playWhenLoaded();
     bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
     void showPlaying();
+    void watchPausedClock();
+    void checkClock();
     void checkPausedClock();
+    void checkHeldEnd();
+    void endHeldSource();
     void buildSettingsDialog();
     void applySettings();
     void handleError();
@@ -146,9 +150,11 @@ private:
     Phonon::State playerState = Phonon::LoadingState;
     QString failureMessage;
     QTimer stallTimer;
-    // Watches the clock while the player shows a pause (see checkPausedClock).
-    QTimer pausedClockTimer;
+    // Reads the clock while a source plays or pauses (see checkClock).
+    QTimer clockTimer;
     qint64 pausedClock = 0;
+    qint64 endClock = -1;
+    QElapsedTimer heldAtEnd;
     QElapsedTimer pausedFor;
     QElapsedTimer sinceBufferNews;
     // Whether the player itself asked for the pause it shows.

@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QElapsedTimer>
 
 namespace {
 const int playTimeout = 20000;
@@ -53,6 +55,7 @@ private slots:
     void stopAlwaysEmitsDone();
     void controlsMirrorPlayback();
     void pauseSeekAndRestartAtEnd();
+    void shortSongAfterALongOneEndsOnTime();
     void lateStateReportLeavesPlaybackAlone();
     void runningClockOverridesAReportedPause();
     void informationAndTimeFromTaggedMedia();
@@ -240,10 +243,15 @@ void MediaPlayerTest::runningClockOverridesAReportedPause()
 
     // A pause that nobody asked for and no buffering explains is played on
     // from, as when the back end pauses for a stale buffering message.
+    // Playing on must go on from where the media stood, not from the start.
     media.pause();
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PausedState, 5000);
+    const qint64 pausedAt = media.currentTime();
+    QVERIFY(pausedAt > 0);
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 6000);
     QTRY_COMPARE_WITH_TIMEOUT(media.state(), Phonon::PlayingState, 5000);
+    QVERIFY2(media.currentTime() >= pausedAt - 100,
+             qPrintable(QStringLiteral("%1 ms after a pause at %2 ms").arg(media.currentTime()).arg(pausedAt)));
 
     // The user's pause holds.
     QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
@@ -332,6 +340,31 @@ void MediaPlayerTest::pauseSeekAndRestartAtEnd()
     QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
     QVERIFY(waitForState(Phonon::PlayingState));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, playTimeout);
+    QCOMPARE(doneCount, 0);
+}
+
+// A short song read through before the back end has heard of its length
+// (the GUI thread busy just then, as under load) must still end when it
+// ends, not when the long song it replaced would have.
+void MediaPlayerTest::shortSongAfterALongOneEndsOnTime()
+{
+    Phonon::MediaObject &media = inspect().mediaObject();
+    player->playFile(longSong);
+    QVERIFY(waitForState(Phonon::PlayingState));
+    QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() > 1000 && media.isSeekable(), playTimeout);
+    QTest::mouseClick(inspect().rewindButton(), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() < 500, 5000);
+
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
+    QElapsedTimer clock;
+    clock.start();
+    player->playFile(song);
+    QThread::msleep(700);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    QVERIFY2(clock.elapsed() < 9000, qPrintable(QStringLiteral("a 2 s song ended after %1 ms").arg(clock.elapsed())));
+    QVERIFY(waitForState(Phonon::StoppedState));
+    QTest::qWait(1000);
+    QCOMPARE(finished.count(), 1);
     QCOMPARE(doneCount, 0);
 }
 
