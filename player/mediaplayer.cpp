@@ -192,6 +192,11 @@ MediaPlayer::MediaPlayer(QWidget *parent)
 MediaPlayer::~MediaPlayer()
 {
     qDebug() << "Media Player killed";
+    // The media object outlives the members declared after it, and stopping
+    // in its destructor still reports a state change; that must not reach
+    // this half-destroyed player.
+    mediaObject.disconnect(this);
+    audioOutput.disconnect(this);
     // The path does not own its effects. Release them while the path and the
     // nodes it joins still exist.
     const QList<Phonon::Effect *> effects = audioOutputPath.effects();
@@ -460,8 +465,8 @@ void MediaPlayer::showPlaying()
     // would leave an empty video area where the information belongs.
     hasVideoChanged(mediaObject.hasVideo());
     rewindButton->setEnabled(true);
-    endClock = -1;
-    heldAtEnd.invalidate();
+    playingClock = -1;
+    clockStands.invalidate();
     clockTimer.start();
 }
 
@@ -477,7 +482,7 @@ void MediaPlayer::checkClock()
     if (playerState == Phonon::PausedState || mediaObject.state() == Phonon::PausedState)
         checkPausedClock();
     else if (playerState == Phonon::PlayingState)
-        checkHeldEnd();
+        checkPlayingClock();
     else
         clockTimer.stop();
 }
@@ -513,20 +518,22 @@ void MediaPlayer::checkPausedClock()
 // Phonon's GStreamer back end holds back the end of a source for as long as
 // the source it replaced had left to play, when the new one is read through
 // before the back end has learnt its length (seen after a rewind). The media
-// then stand at their end while reported playing.
-void MediaPlayer::checkHeldEnd()
+// then stand at their end while reported playing. A clock that stands
+// mid-way is left alone: the back end also stops a video's clock for a
+// while near its end, and stopping or seeking then would drop the end.
+void MediaPlayer::checkPlayingClock()
 {
     const qint64 now = mediaObject.currentTime();
     const qint64 total = mediaObject.totalTime();
-    const bool standsAtEnd = total > 0 && now >= total - endSlackMs && now == endClock;
-    endClock = now;
+    const bool standsAtEnd = total > 0 && now >= total - endSlackMs && now == playingClock;
+    playingClock = now;
     if (!standsAtEnd || !mediaObject.queue().isEmpty()) {
-        heldAtEnd.invalidate();
+        clockStands.invalidate();
         return;
     }
-    if (!heldAtEnd.isValid())
-        heldAtEnd.start();
-    else if (heldAtEnd.elapsed() >= heldEndMs)
+    if (!clockStands.isValid())
+        clockStands.start();
+    else if (clockStands.elapsed() >= heldEndMs)
         endHeldSource();
 }
 

@@ -107,7 +107,7 @@ private:
     void watchPausedClock();
     void checkClock();
     void checkPausedClock();
-    void checkHeldEnd();
+    void checkPlayingClock();
     void endHeldSource();
     void buildSettingsDialog();
     void applySettings();
@@ -153,8 +153,8 @@ private:
     // Reads the clock while a source plays or pauses (see checkClock).
     QTimer clockTimer;
     qint64 pausedClock = 0;
-    qint64 endClock = -1;
-    QElapsedTimer heldAtEnd;
+    qint64 playingClock = -1;
+    QElapsedTimer clockStands;
     QElapsedTimer pausedFor;
     QElapsedTimer sinceBufferNews;
     // Whether the player itself asked for the pause it shows.
