@@ -15,9 +15,9 @@ step() {
 step install "$root/scripts/install.sh"
 step build "$root/scripts/build.sh"
 [ $status -eq 0 ] || exit 1
-# Playback under GStreamer still stays paused now and then in the full
-# application (a known, open fault): a failed suite gets two more tries, and
-# ctest's output shows every failed try.
+# A song under GStreamer now and then shows as playing with no end in the
+# full application (a known, open fault): a failed suite gets two more tries,
+# and ctest's output shows every failed try.
 step suites "$root/scripts/with-test-session.sh" \
   ctest --test-dir "$root/build" --output-on-failure --timeout 600 --repeat until-pass:3 "$@"
 step fuzzing "$root/scripts/fuzz.sh"
