@@ -13,8 +13,8 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QElapsedTimer>
+#include <QThread>
 
 namespace {
 const int playTimeout = 20000;
@@ -343,9 +343,10 @@ void MediaPlayerTest::pauseSeekAndRestartAtEnd()
     QCOMPARE(doneCount, 0);
 }
 
-// A short song read through before the back end has heard of its length
-// (the GUI thread busy just then, as under load) must still end when it
-// ends, not when the long song it replaced would have.
+// A short song that replaces a long one right after a rewind is read through
+// before the GStreamer back end has heard of its length (the GUI thread is
+// kept busy just then, as under load). It must still end when it ends, not
+// when the long song it replaced would have.
 void MediaPlayerTest::shortSongAfterALongOneEndsOnTime()
 {
     Phonon::MediaObject &media = inspect().mediaObject();
