@@ -699,7 +699,11 @@ def main(argv=None):
                         help='folder for the generated media (kept; files '
                              'already there are reused). Default: a '
                              'temporary folder removed at exit')
+    parser.add_argument('--exit-with-parent', action='store_true',
+                        help='stop when the process that started the '
+                             'service ends, even if it crashed')
     args = parser.parse_args(argv)
+    parent = os.getppid()
 
     own_dir = args.media_dir is None
     if own_dir:
@@ -763,7 +767,12 @@ def main(argv=None):
                               kwargs={'poll_interval': 0.2}, daemon=True)
     thread.start()
     while not stop.wait(0.5):
-        pass
+        # An orphan is handed to another parent. A test that died would
+        # otherwise leave the service holding its output pipe, and the runner
+        # waiting on it until its time-out.
+        if args.exit_with_parent and os.getppid() != parent:
+            log('parent gone')
+            break
     log('stopping')
     httpd.shutdown()
     httpd.server_close()

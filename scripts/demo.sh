@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
 
 port="${MELODRIFT_DEMO_PORT:-8650}"
-python3 "$root/chart-service/server.py" --port "$port" >"${TMPDIR:-/tmp}/melodrift-chart-service.url" &
+python3 "$root/chart-service/server.py" --port "$port" --exit-with-parent >"${TMPDIR:-/tmp}/melodrift-chart-service.url" &
 service=$!
 trap 'kill "$service" 2>/dev/null; wait "$service" 2>/dev/null' EXIT
 for _ in $(seq 100); do

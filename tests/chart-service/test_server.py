@@ -525,6 +525,45 @@ class LifecycleTest(unittest.TestCase):
         except Exception:
             pass
 
+    def test_exit_with_parent(self):
+        # Two services started by a parent that then dies: only the one asked
+        # to follow its parent stops; a service started by hand keeps going.
+        def alive(pid):
+            try:
+                with open('/proc/%d/stat' % pid) as f:
+                    return f.read().rsplit(')', 1)[1].split()[0] != 'Z'
+            except OSError:
+                return False
+
+        with tempfile.TemporaryDirectory() as d:
+            starter = (
+                'import subprocess, sys, time\n'
+                'def start(*extra):\n'
+                '    p = subprocess.Popen([sys.executable, sys.argv[1], "--port", "0",\n'
+                '                          "--media-dir", sys.argv[2]] + list(extra),\n'
+                '                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)\n'
+                '    p.stdout.readline()\n'
+                '    return p.pid\n'
+                'print(start("--exit-with-parent"), start(), flush=True)\n'
+                'time.sleep(600)\n')
+            parent = subprocess.Popen([sys.executable, '-c', starter, SERVER, d],
+                                      stdout=subprocess.PIPE)
+            following, standalone = map(int, parent.stdout.readline().split())
+            try:
+                self.assertTrue(alive(following) and alive(standalone))
+                parent.kill()
+                parent.wait()
+                deadline = time.monotonic() + 10
+                while alive(following) and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                self.assertFalse(alive(following))
+                self.assertTrue(alive(standalone))
+            finally:
+                for pid in (following, standalone):
+                    if alive(pid):
+                        os.kill(pid, signal.SIGTERM)
+                parent.stdout.close()
+
     def test_media_dir_is_kept_and_reused(self):
         with tempfile.TemporaryDirectory() as d:
             srv = ServerProcess('--media-dir', d)
