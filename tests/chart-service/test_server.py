@@ -559,6 +559,9 @@ class LifecycleTest(unittest.TestCase):
                 self.assertFalse(alive(following))
                 self.assertTrue(alive(standalone))
             finally:
+                if parent.poll() is None:
+                    parent.kill()
+                    parent.wait()
                 for pid in (following, standalone):
                     if alive(pid):
                         os.kill(pid, signal.SIGTERM)
