@@ -206,7 +206,13 @@ void EndToEndTest::listenedSongPlaysOutAndPageMovesOnByItself()
 
     // That one ends too; the next item is a video, which opens full screen.
     MediaPlayer *player = waitForNewPlayer(30000);
-    QVERIFY2(player, "the page did not go on to the video after the song");
+    const Phonon::MediaObject *media = mediaObjectOf(first);
+    QVERIFY2(player, qPrintable(QStringLiteral("the page did not go on to the video after the song; "
+                                               "the song stands %1 at %2 of %3 ms (back end: %4)")
+                                    .arg(stateText(first))
+                                    .arg(media->currentTime())
+                                    .arg(media->totalTime())
+                                    .arg(stateText(media->state()))));
     QCOMPARE(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1],[4,1]]"));
     QCOMPARE(currentIndex(), QStringLiteral("4"));
     QCOMPARE(sourceOf(player), QUrl(video));

@@ -5,6 +5,7 @@
 #include "mediaplayer.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGraphicsScene>
 #include <QGraphicsWebView>
 #include <QMessageBox>
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <phonon/SeekSlider>
+
+#include <algorithm>
 
 namespace Handoff {
 
@@ -144,6 +147,25 @@ void App::close()
     mainWindow.reset();
     web = nullptr;
     first = nullptr;
+    // The program never deletes a player; the tests do, often right after a
+    // start. Phonon's GStreamer back end still delivers messages for a source
+    // it has just opened, and the process died now and then when the media
+    // object was gone by then. Stopped and given time to settle, a player has
+    // nothing left in flight. The window is gone, so no page hears the stop.
+    for (const QPointer<MediaPlayer> &player : qAsConst(seen)) {
+        if (player)
+            player->stop();
+    }
+    QElapsedTimer settling;
+    settling.start();
+    const auto stopped = [this] {
+        return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
+            return !player || player->state() == Phonon::StoppedState;
+        });
+    };
+    while (!stopped() && settling.elapsed() < 5000)
+        QTest::qWait(20);
+    QTest::qWait(250);
     for (const QPointer<MediaPlayer> &player : qAsConst(seen))
         delete player.data();
     seen.clear();
