@@ -256,7 +256,11 @@ void MediaPlayer::connectMedia()
     connect(&mediaObject, &Phonon::MediaObject::metaDataChanged, this, &MediaPlayer::updateInfo);
     connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &MediaPlayer::updateTime);
     connect(&mediaObject, &Phonon::MediaObject::tick, this, &MediaPlayer::updateTime);
-    connect(&mediaObject, &Phonon::MediaObject::finished, this, &MediaPlayer::finished);
+    // The page answers an end by starting its next item in this same player.
+    // Phonon's GStreamer back end announces the end from inside its own
+    // end-of-stream handling and goes on with it afterwards, so the next
+    // source is set only once the back end has returned.
+    connect(&mediaObject, &Phonon::MediaObject::finished, this, &MediaPlayer::finished, Qt::QueuedConnection);
     connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &MediaPlayer::stateChanged);
     connect(&mediaObject, &Phonon::MediaObject::bufferStatus, this, &MediaPlayer::bufferStatus);
     connect(&mediaObject, &Phonon::MediaObject::hasVideoChanged, this, &MediaPlayer::hasVideoChanged);
