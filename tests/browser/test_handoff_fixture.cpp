@@ -156,15 +156,12 @@ void App::close()
         if (player)
             player->stop();
     }
-    QElapsedTimer settling;
-    settling.start();
-    const auto stopped = [this] {
+    // One that does not stop in time is deleted all the same.
+    (void)QTest::qWaitFor([this] {
         return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
             return !player || player->state() == Phonon::StoppedState;
         });
-    };
-    while (!stopped() && settling.elapsed() < 5000)
-        QTest::qWait(20);
+    }, 5000);
     QTest::qWait(250);
     for (const QPointer<MediaPlayer> &player : qAsConst(seen))
         delete player.data();
