@@ -258,8 +258,8 @@ void MediaPlayer::connectMedia()
     connect(&mediaObject, &Phonon::MediaObject::tick, this, &MediaPlayer::updateTime);
     // The page answers an end by starting its next item in this same player.
     // Phonon's GStreamer back end announces the end from inside its own
-    // end-of-stream handling and goes on with it afterwards, so the next
-    // source is set only once the back end has returned.
+    // end-of-stream handling; the next source is set only once the back end
+    // has returned from it rather than re-entering it.
     connect(&mediaObject, &Phonon::MediaObject::finished, this, &MediaPlayer::finished, Qt::QueuedConnection);
     connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &MediaPlayer::stateChanged);
     connect(&mediaObject, &Phonon::MediaObject::bufferStatus, this, &MediaPlayer::bufferStatus);
