@@ -29,16 +29,11 @@ enum class Emitted { Done, PlayFinished };
 Q_DECLARE_METATYPE(Caller)
 Q_DECLARE_METATYPE(Emitted)
 
-class HandoffTest : public QObject
+class HandoffTest : public PlaybackSuite
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
-
     void firstPlayerIsHiddenAndIdle();
     void showMediaOpensFullScreenPlayer_data();
     void showMediaOpensFullScreenPlayer();
@@ -56,57 +51,29 @@ private slots:
     void playLinkRightAfterShowMedia();
 
 private:
-    QString media(const QString &file) const;
+    QUrl startPage() const override;
+    QString readyScript() const override;
+    QString pageFailures() const override;
+
     QString nextItems() const;
     MediaPlayer *showMedia(const QString &url, Caller caller = Caller::PageScript);
     void pageCall(const QString &slot, const QString &argument = QString());
     bool pageAnswers();
-
-    ChartService service;
-    App app;
-    std::unique_ptr<MessageLog> messages;
-    std::unique_ptr<MessageBoxCloser> boxes;
-    std::unique_ptr<UrlCatcher> desktop;
 };
 
-void HandoffTest::initTestCase()
+QUrl HandoffTest::startPage() const
 {
-    qInfo() << "Phonon back end:" << qgetenv("PHONON_BACKEND");
-    QVERIFY2(service.start(), "the stand-in chart service did not start");
-    messages = std::make_unique<MessageLog>();
+    return QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/test_handoff_page.html")));
 }
 
-void HandoffTest::init()
+QString HandoffTest::readyScript() const
 {
-    boxes = std::make_unique<MessageBoxCloser>();
-    desktop = std::make_unique<UrlCatcher>();
-    const QUrl page = QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/test_handoff_page.html")));
-    QVERIFY2(app.open(page, QStringLiteral("window.pageReady === true && typeof Player === 'object'")),
-             "the main window did not show the hand-off page");
-    messages->clear();
+    return QStringLiteral("window.pageReady === true && typeof Player === 'object'");
 }
 
-void HandoffTest::cleanup()
+QString HandoffTest::pageFailures() const
 {
-    const QString failures = app.js(QStringLiteral("failures.join('\\n')")).toString();
-    app.close();
-    const QStringList boxTexts = boxes->texts;
-    boxes.reset();
-    QVERIFY2(failures.isEmpty(), qPrintable(QStringLiteral("page calls failed: ") + failures));
-    QVERIFY2(boxTexts.isEmpty(), qPrintable(QStringLiteral("playback failed: ") + boxTexts.join(QLatin1Char('\n'))));
-    QVERIFY2(desktop->urls.isEmpty(), "media were handed to the desktop");
-    desktop.reset();
-}
-
-void HandoffTest::cleanupTestCase()
-{
-    messages.reset();
-    service.stop();
-}
-
-QString HandoffTest::media(const QString &file) const
-{
-    return service.url(QStringLiteral("media/") + file).toString();
+    return app.js(QStringLiteral("failures.join('\\n')")).toString();
 }
 
 QString HandoffTest::nextItems() const

@@ -231,6 +231,44 @@ bool App::click(const QString &selector)
     return true;
 }
 
+QString PlaybackSuite::media(const QString &file) const
+{
+    return service.url(QStringLiteral("media/") + file).toString();
+}
+
+void PlaybackSuite::initTestCase()
+{
+    qInfo() << "Phonon back end:" << qgetenv("PHONON_BACKEND");
+    QVERIFY2(service.start(), "the stand-in chart service did not start");
+    messages = std::make_unique<MessageLog>();
+}
+
+void PlaybackSuite::init()
+{
+    boxes = std::make_unique<MessageBoxCloser>();
+    desktop = std::make_unique<UrlCatcher>();
+    QVERIFY2(app.open(startPage(), readyScript()), "the main window did not show the start page");
+    messages->clear();
+}
+
+void PlaybackSuite::cleanup()
+{
+    const QString failures = pageFailures();
+    app.close();
+    const QStringList boxTexts = boxes->texts;
+    boxes.reset();
+    QVERIFY2(failures.isEmpty(), qPrintable(QStringLiteral("page calls failed: ") + failures));
+    QVERIFY2(boxTexts.isEmpty(), qPrintable(QStringLiteral("playback failed: ") + boxTexts.join(QLatin1Char('\n'))));
+    QVERIFY2(desktop->urls.isEmpty(), "something was handed to the desktop");
+    desktop.reset();
+}
+
+void PlaybackSuite::cleanupTestCase()
+{
+    messages.reset();
+    service.stop();
+}
+
 QList<MediaPlayer *> allPlayers()
 {
     QList<MediaPlayer *> players;

@@ -7,7 +7,11 @@
 // Phonon API (a player's seek slider is bound to its media object) and the
 // player's own state, which leaves out the back end's late reports.
 
+#include "chartservice.h"
+#include "urlcatcher.h"
+
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -91,6 +95,38 @@ private:
     MediaPlayer *first = nullptr;
     QList<QPointer<MediaPlayer>> before;
     QList<QPointer<MediaPlayer>> seen;
+};
+
+// What every suite that plays media for a page sets up: the stand-in chart
+// service, the application on a start page for each case, and watches on
+// message boxes and desktop hand-offs. A case fails when playback showed a
+// box, the page reports a failure, or anything reached the desktop.
+class PlaybackSuite : public QObject
+{
+    Q_OBJECT
+
+protected:
+    QString media(const QString &file) const;
+
+    ChartService service;
+    App app;
+    std::unique_ptr<MessageLog> messages;
+
+private:
+    virtual QUrl startPage() const = 0;
+    // Script that is true once the start page can be used.
+    virtual QString readyScript() const = 0;
+    // What the page says went wrong in this case, read before it closes.
+    virtual QString pageFailures() const = 0;
+
+    std::unique_ptr<MessageBoxCloser> boxes;
+    std::unique_ptr<UrlCatcher> desktop;
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
 };
 
 QList<MediaPlayer *> allPlayers();
