@@ -522,23 +522,38 @@ void MediaPlayer::checkPausedClock()
 // Phonon's GStreamer back end holds back the end of a source for as long as
 // the source it replaced had left to play, when the new one is read through
 // before the back end has learnt its length (seen after a rewind). The media
-// then stand at their end while reported playing. A clock that stands
-// mid-way is left alone: the back end also stops a video's clock for a
-// while near its end, and stopping or seeking then would drop the end.
+// then stand at their end while reported playing.
+// The back end can also report playing for a song whose clock never leaves
+// the start: a short song, read through at once, had its "about to finish"
+// wait run out while the pipeline went to playing, and nothing played after
+// it. A seek to where the clock stands makes the pipeline preroll again, as
+// for a stranded pause. Only a clock that has stood for longer than the
+// media had left gets it: the back end also stops a video's clock for a
+// while near its end, and a seek then would drop the end.
 void MediaPlayer::checkPlayingClock()
 {
     const qint64 now = mediaObject.currentTime();
     const qint64 total = mediaObject.totalTime();
-    const bool standsAtEnd = total > 0 && now >= total - endSlackMs && now == playingClock;
+    const bool stands = total > 0 && now == playingClock;
     playingClock = now;
-    if (!standsAtEnd || !mediaObject.queue().isEmpty()) {
+    if (!stands) {
         clockStands.invalidate();
         return;
     }
-    if (!clockStands.isValid())
+    if (!clockStands.isValid()) {
         clockStands.start();
-    else if (clockStands.elapsed() >= heldEndMs)
-        endHeldSource();
+        return;
+    }
+    const bool atEnd = now >= total - endSlackMs;
+    if (atEnd) {
+        if (clockStands.elapsed() >= heldEndMs && mediaObject.queue().isEmpty())
+            endHeldSource();
+    } else if (clockStands.elapsed() >= total - now + strandedPauseMs
+               && mediaObject.state() == Phonon::PlayingState) {
+        clockStands.invalidate();
+        mediaObject.seek(now);
+        mediaObject.play();
+    }
 }
 
 void MediaPlayer::endHeldSource()
