@@ -514,8 +514,7 @@ void MediaPlayer::checkPausedClock()
     const bool buffering = sinceBufferNews.isValid() && sinceBufferNews.elapsed() < strandedPauseMs;
     if (!pauseAsked && !buffering && pausedFor.elapsed() >= strandedPauseMs) {
         pausedFor.start();
-        mediaObject.seek(now);
-        mediaObject.play();
+        prerollAgain(now);
     }
 }
 
@@ -551,9 +550,16 @@ void MediaPlayer::checkPlayingClock()
     } else if (clockStands.elapsed() >= total - now + strandedPauseMs
                && mediaObject.state() == Phonon::PlayingState) {
         clockStands.invalidate();
-        mediaObject.seek(now);
-        mediaObject.play();
+        prerollAgain(now);
     }
+}
+
+// play() alone does not move a pipeline that stands with playing as its
+// target; a seek to where it stands makes it preroll and play again.
+void MediaPlayer::prerollAgain(qint64 position)
+{
+    mediaObject.seek(position);
+    mediaObject.play();
 }
 
 void MediaPlayer::endHeldSource()

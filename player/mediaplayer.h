@@ -109,6 +109,7 @@ private:
     void checkPausedClock();
     void checkPlayingClock();
     void endHeldSource();
+    void prerollAgain(qint64 position);
     void buildSettingsDialog();
     void applySettings();
     void handleError();
