@@ -23,6 +23,7 @@ QT_WARNING_POP
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QLoggingCategory>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -42,6 +43,10 @@ QT_WARNING_POP
 #include <phonon/EffectWidget>
 #include <phonon/SeekSlider>
 #include <phonon/VolumeSlider>
+
+// The player rescues media from faults of the back end that show once in
+// many runs; "melodrift.player.debug=true" in QT_LOGGING_RULES tells when.
+Q_LOGGING_CATEGORY(lcPlayer, "melodrift.player", QtWarningMsg)
 
 namespace {
 const char settingsGroup[] = "BrowserMainWindow";
@@ -558,12 +563,15 @@ void MediaPlayer::checkPlayingClock()
 // target; a seek to where it stands makes it preroll and play again.
 void MediaPlayer::prerollAgain(qint64 position)
 {
+    qCDebug(lcPlayer) << "stranded at" << position << "of" << mediaObject.totalTime()
+                      << "ms, prerolling again:" << mediaObject.currentSource().url();
     mediaObject.seek(position);
     mediaObject.play();
 }
 
 void MediaPlayer::endHeldSource()
 {
+    qCDebug(lcPlayer) << "end held back, ending:" << mediaObject.currentSource().url();
     clockTimer.stop();
     // Stopping makes the back end give up its wait and drop the end it held;
     // should it report the end after all, that is not a second end.
