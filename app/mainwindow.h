@@ -12,6 +12,10 @@ class MainWindow : public QWidget
 public:
     MainWindow();
 
+    // What the process sets up before the window exists: script and
+    // plug-ins in every page, settings kept as INI files.
+    static void prepareApplication();
+
     BrowserView *browserView() const { return view; }
 
 private:

@@ -17,7 +17,6 @@
 #include <QWebElement>
 #include <QWebFrame>
 #include <QWebPage>
-#include <QWebSettings>
 
 #include <memory>
 
@@ -116,10 +115,7 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    QWebSettings *settings = QWebSettings::globalSettings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, true);
-    settings->setAttribute(QWebSettings::PluginsEnabled, true);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
+    MainWindow::prepareApplication();
     QVERIFY2(service.start(), "the stand-in chart service did not start");
     previousHandler = qInstallMessageHandler(keepDebugOutput);
 }

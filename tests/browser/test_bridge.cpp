@@ -4,20 +4,18 @@
 // from what the page recorded, never from the bridge's own state.
 
 #include "browserview.h"
+#include "mainwindow.h"
 #include "chartservice.h"
 #include "scriptstring.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
+#include "webviewfinder.h"
 
-#include <QGraphicsScene>
-#include <QGraphicsWebView>
-#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
-#include <QWebSettings>
 #include <QtTest>
 
 #include <memory>
@@ -194,22 +192,12 @@ void BridgeTest::initTestCase()
 {
     QVERIFY2(service.start(), "the stand-in chart service did not start");
 
-    // As main() sets them up.
-    QWebSettings *web = QWebSettings::globalSettings();
-    web->setAttribute(QWebSettings::JavascriptEnabled, true);
-    web->setAttribute(QWebSettings::PluginsEnabled, true);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-
+    MainWindow::prepareApplication();
     qputenv("MELODRIFT_START_URL", service.startPage().toEncoded());
     view = std::make_unique<BrowserView>(nullptr);
     view->resize(640, 480);
     view->show();
-
-    // The member named scene hides QGraphicsView::scene(); ask the base.
-    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view.get())->scene()->items()) {
-        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
-            webView = candidate;
-    }
+    webView = TestSupport::webViewIn(view.get());
     QVERIFY(webView);
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
@@ -786,11 +774,7 @@ void BridgeTest::viewDestroyedWithLookupsPending()
     // The window can close while answers are on their way: neither a reply
     // finishing nor a refused lookup's late answer may reach a page that is gone.
     auto other = std::make_unique<BrowserView>(nullptr);
-    QGraphicsWebView *otherWebView = nullptr;
-    for (QGraphicsItem *item : static_cast<QGraphicsView *>(other.get())->scene()->items()) {
-        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
-            otherWebView = candidate;
-    }
+    QGraphicsWebView *otherWebView = TestSupport::webViewIn(other.get());
     QVERIFY(otherWebView);
     QWebFrame *otherFrame = otherWebView->page()->mainFrame();
     QTRY_VERIFY_WITH_TIMEOUT(otherFrame->evaluateJavaScript(QStringLiteral("window.chartReady === true")).toBool(),

@@ -3,16 +3,13 @@
 #include "browserview.h"
 #include "mainwindow.h"
 #include "mediaplayer.h"
+#include "webviewfinder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QGraphicsScene>
-#include <QGraphicsWebView>
 #include <QMessageBox>
-#include <QSettings>
 #include <QWebFrame>
 #include <QWebPage>
-#include <QWebSettings>
 #include <QtTest>
 
 #include <phonon/SeekSlider>
@@ -102,11 +99,7 @@ App::~App()
 
 bool App::open(const QUrl &startPage, const QString &readyScript)
 {
-    // As main() sets them up.
-    QWebSettings *settings = QWebSettings::globalSettings();
-    settings->setAttribute(QWebSettings::JavascriptEnabled, true);
-    settings->setAttribute(QWebSettings::PluginsEnabled, true);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
+    MainWindow::prepareApplication();
     qputenv("MELODRIFT_START_URL", startPage.toEncoded());
 
     for (MediaPlayer *player : allPlayers())
@@ -120,12 +113,7 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
         return false;
     first = made.first();
 
-    // The view's member named scene hides QGraphicsView::scene(); ask the base.
-    auto *graphicsView = static_cast<QGraphicsView *>(view());
-    for (QGraphicsItem *item : graphicsView->scene()->items()) {
-        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
-            web = candidate;
-    }
+    web = TestSupport::webViewIn(view());
     if (!web || !QTest::qWaitForWindowExposed(mainWindow.get()))
         return false;
     // Clicks go to the window a user would have in front.

@@ -6,19 +6,17 @@
 // Playback slots are in test_hostile_media; lookup answers in test_bridge.
 
 #include "browserview.h"
+#include "mainwindow.h"
 #include "chartservice.h"
 #include "hardening.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
+#include "webviewfinder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QGraphicsScene>
-#include <QGraphicsWebView>
-#include <QSettings>
 #include <QWebFrame>
 #include <QWebPage>
-#include <QWebSettings>
 #include <QtTest>
 
 #include <memory>
@@ -65,9 +63,7 @@ private:
 void HostilePageTest::initTestCase()
 {
     QVERIFY2(service.start(), "the stand-in chart service did not start");
-    QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptEnabled, true);
-    QWebSettings::globalSettings()->setAttribute(QWebSettings::PluginsEnabled, true);
-    QSettings::setDefaultFormat(QSettings::IniFormat);
+    MainWindow::prepareApplication();
     catcher = std::make_unique<UrlCatcher>(QStringList{
         QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("ftp"),
         QStringLiteral("javascript"), QStringLiteral("data"), QStringLiteral("qrc"), QStringLiteral("mailto"),
@@ -77,10 +73,7 @@ void HostilePageTest::initTestCase()
     view = std::make_unique<BrowserView>(nullptr);
     view->resize(640, 480);
     view->show();
-    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view.get())->scene()->items()) {
-        if (auto *candidate = dynamic_cast<QGraphicsWebView *>(item))
-            webView = candidate;
-    }
+    webView = TestSupport::webViewIn(view.get());
     QVERIFY(webView);
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
