@@ -563,7 +563,8 @@ void MediaPlayer::checkPlayingClock()
 // target; a seek to where it stands makes it preroll and play again.
 void MediaPlayer::prerollAgain(qint64 position)
 {
-    qCDebug(lcPlayer) << "stranded at" << position << "of" << mediaObject.totalTime()
+    qCDebug(lcPlayer) << "stranded" << (mediaObject.state() == Phonon::PlayingState ? "playing" : "in a pause")
+                      << "at" << position << "of" << mediaObject.totalTime()
                       << "ms, prerolling again:" << mediaObject.currentSource().url();
     mediaObject.seek(position);
     mediaObject.play();
