@@ -1,4 +1,5 @@
 #include "mediaplayer.h"
+#include "clockwatch.h"
 #include "gstreamertuning.h"
 #include "mediatext.h"
 #include "mediavideowidget.h"
@@ -57,19 +58,8 @@ const char settingsGroup[] = "BrowserMainWindow";
 // leaves the stopped state (or reports buffering) well within this.
 const int stallTimeoutMs = 8000;
 
-// How often the clock is read while a source plays or pauses, and how far it
-// must run in that time to count as playing. A paused pipeline may report a
-// position that moves by a frame or two, never by this much.
+// How often the clock is read while a source plays or pauses.
 const int clockIntervalMs = 500;
-const int pausedClockAdvanceMs = 300;
-// A pause nobody asked for, with no buffering news for this long, is not
-// waiting for data any more.
-const int strandedPauseMs = 2000;
-// A clock that stands this close to the end, this long, while the source
-// still plays, has reached the end; the back ends report it within a few
-// hundred milliseconds.
-const int endSlackMs = 200;
-const int heldEndMs = 1500;
 
 QString titleOf(const QString &location)
 {
@@ -183,6 +173,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
     playerState = mediaObject.state();
+    monotonic.start();
     clockTimer.setInterval(clockIntervalMs);
     connect(&clockTimer, &QTimer::timeout, this, &MediaPlayer::checkClock);
 
@@ -474,15 +465,13 @@ void MediaPlayer::showPlaying()
     // would leave an empty video area where the information belongs.
     hasVideoChanged(mediaObject.hasVideo());
     rewindButton->setEnabled(true);
-    playingClock = -1;
-    clockStands.invalidate();
+    clockWatch.startPlaying();
     clockTimer.start();
 }
 
 void MediaPlayer::watchPausedClock()
 {
-    pausedClock = mediaObject.currentTime();
-    pausedFor.start();
+    clockWatch.startPause(mediaObject.currentTime(), monotonic.elapsed());
     clockTimer.start();
 }
 
@@ -496,66 +485,37 @@ void MediaPlayer::checkClock()
         clockTimer.stop();
 }
 
-// Buffering messages from Phonon's GStreamer back end can arrive out of order
-// (100 % before 1 %). The back end pauses for the last one and then either
-// plays on while it reports the pause, or stays paused for good. A clock that
-// runs is the surer sign of playback, so the player then shows it. A pause
-// that nobody asked for and no buffering news explains is played on from;
-// play() alone does not move a pipeline that stands prerolled with playing
-// as its target, but a seek to where it stands makes it preroll again.
 void MediaPlayer::checkPausedClock()
 {
     const qint64 now = mediaObject.currentTime();
-    const bool clockRuns = now - pausedClock >= pausedClockAdvanceMs;
-    pausedClock = now;
-    if (clockRuns) {
-        pausedFor.start();
+    switch (clockWatch.readPaused(now, pauseAsked, monotonic.elapsed())) {
+    case ClockWatch::ClockRuns:
         if (playerState == Phonon::PausedState) {
             playerState = Phonon::PlayingState;
             showPlaying();
         }
-        return;
-    }
-    const bool buffering = sinceBufferNews.isValid() && sinceBufferNews.elapsed() < strandedPauseMs;
-    if (!pauseAsked && !buffering && pausedFor.elapsed() >= strandedPauseMs) {
-        pausedFor.start();
+        break;
+    case ClockWatch::Stranded:
         prerollAgain(now);
+        break;
+    default:
+        break;
     }
 }
 
-// Phonon's GStreamer back end holds back the end of a source for as long as
-// the source it replaced had left to play, when the new one is read through
-// before the back end has learnt its length (seen after a rewind). The media
-// then stand at their end while reported playing.
-// The back end can also report playing for a song whose clock never leaves
-// the start: a short song, read through at once, had its "about to finish"
-// wait run out while the pipeline went to playing, and nothing played after
-// it. A seek to where the clock stands makes the pipeline preroll again, as
-// for a stranded pause. Only a clock that has stood for longer than the
-// media had left gets it: the back end also stops a video's clock for a
-// while near its end, and a seek then would drop the end.
 void MediaPlayer::checkPlayingClock()
 {
     const qint64 now = mediaObject.currentTime();
-    const qint64 total = mediaObject.totalTime();
-    const bool stands = total > 0 && now == playingClock;
-    playingClock = now;
-    if (!stands) {
-        clockStands.invalidate();
-        return;
-    }
-    if (!clockStands.isValid()) {
-        clockStands.start();
-        return;
-    }
-    const bool atEnd = now >= total - endSlackMs;
-    if (atEnd) {
-        if (clockStands.elapsed() >= heldEndMs && mediaObject.queue().isEmpty())
-            endHeldSource();
-    } else if (clockStands.elapsed() >= total - now + strandedPauseMs
-               && mediaObject.state() == Phonon::PlayingState) {
-        clockStands.invalidate();
+    switch (clockWatch.readPlaying(now, mediaObject.totalTime(), mediaObject.state() == Phonon::PlayingState,
+                                   mediaObject.queue().isEmpty(), monotonic.elapsed())) {
+    case ClockWatch::EndHeld:
+        endHeldSource();
+        break;
+    case ClockWatch::Stranded:
         prerollAgain(now);
+        break;
+    default:
+        break;
     }
 }
 
@@ -633,7 +593,7 @@ void MediaPlayer::updateTime()
 
 void MediaPlayer::bufferStatus(int percent)
 {
-    sinceBufferNews.start();
+    clockWatch.bufferNews(monotonic.elapsed());
     // Data arriving means the source is alive, however slowly.
     if (percent > 0 && stallTimer.isActive())
         stallTimer.start();

@@ -1,6 +1,8 @@
 #ifndef MEDIAPLAYER_H
 #define MEDIAPLAYER_H
 
+#include "clockwatch.h"
+
 #include <QIcon>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -153,11 +155,8 @@ private:
     QTimer stallTimer;
     // Reads the clock while a source plays or pauses (see checkClock).
     QTimer clockTimer;
-    qint64 pausedClock = 0;
-    qint64 playingClock = -1;
-    QElapsedTimer clockStands;
-    QElapsedTimer pausedFor;
-    QElapsedTimer sinceBufferNews;
+    ClockWatch clockWatch;
+    QElapsedTimer monotonic;
     // Whether the player itself asked for the pause it shows.
     bool pauseAsked = false;
 

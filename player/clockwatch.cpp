@@ -1,0 +1,72 @@
+#include "clockwatch.h"
+
+void ClockWatch::startPause(qint64 clock, qint64 at)
+{
+    pausedClock = clock;
+    pausedSince = at;
+}
+
+void ClockWatch::startPlaying()
+{
+    playingClock = -1;
+    standsSince = never;
+}
+
+void ClockWatch::bufferNews(qint64 at)
+{
+    lastBufferNews = at;
+}
+
+// Buffering messages from Phonon's GStreamer back end can arrive out of order
+// (100 % before 1 %). The back end pauses for the last one and then either
+// plays on while it reports the pause, or stays paused for good. A clock that
+// runs is the surer sign of playback. A pause that nobody asked for and no
+// buffering news explains is stranded.
+ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64 at)
+{
+    const bool clockRuns = clock - pausedClock >= pausedAdvanceMs;
+    pausedClock = clock;
+    if (clockRuns) {
+        pausedSince = at;
+        return ClockRuns;
+    }
+    const bool buffering = lastBufferNews != never && at - lastBufferNews < strandedMs;
+    if (!pauseAsked && !buffering && at - pausedSince >= strandedMs) {
+        pausedSince = at;
+        return Stranded;
+    }
+    return Nothing;
+}
+
+// The back end holds back the end of a source for as long as the source it
+// replaced had left to play, when the new one is read through before the
+// back end has learnt its length (seen after a rewind): the media stand at
+// their end while reported playing.
+// It can also report playing for a song whose clock never leaves the start:
+// a short song, read through at once, had its "about to finish" wait run out
+// while the pipeline went to playing, and nothing played after it. Only a
+// clock that has stood for longer than the media had left counts as
+// stranded: the back end also stops a video's clock for a while near its end,
+// and a seek then would drop the end.
+ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty,
+                                            qint64 at)
+{
+    const bool stands = total > 0 && clock == playingClock;
+    playingClock = clock;
+    if (!stands) {
+        standsSince = never;
+        return Nothing;
+    }
+    if (standsSince == never) {
+        standsSince = at;
+        return Nothing;
+    }
+    const qint64 stood = at - standsSince;
+    if (clock >= total - endSlackMs)
+        return stood >= heldEndMs && queueEmpty ? EndHeld : Nothing;
+    if (stood >= total - clock + strandedMs && backEndPlays) {
+        standsSince = never;
+        return Stranded;
+    }
+    return Nothing;
+}

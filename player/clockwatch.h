@@ -1,0 +1,57 @@
+#ifndef CLOCKWATCH_H
+#define CLOCKWATCH_H
+
+#include <QtGlobal>
+
+// Reads a media clock sampled while the back end plays or pauses, and tells
+// when the back end's own report of its state is not to be trusted.
+//
+// Phonon's GStreamer back end can strand a source: paused with nobody having
+// asked (its buffering messages arrived out of order), reported playing with
+// a clock that never moves, or standing at its end with the end held back.
+// The watch only judges; the player acts. Times are milliseconds on any
+// monotonic clock, so the judgement can be checked without a back end.
+class ClockWatch
+{
+public:
+    enum Verdict {
+        Nothing,
+        // A reported pause whose clock runs: the media play.
+        ClockRuns,
+        // The source stands where no data or pause explains it; a seek to
+        // where it stands makes the pipeline preroll and play again.
+        Stranded,
+        // The source stands at its end: it has ended.
+        EndHeld,
+    };
+
+    // A pause nobody asked for, with no buffering news for this long, is not
+    // waiting for data any more.
+    static constexpr int strandedMs = 2000;
+    // How far a paused clock must run between two readings to count as
+    // playing: a paused pipeline may report a frame or two of movement.
+    static constexpr int pausedAdvanceMs = 300;
+    // A clock that stands this close to the end, this long, while the source
+    // plays, has reached the end; the back ends report it within a few
+    // hundred milliseconds.
+    static constexpr int endSlackMs = 200;
+    static constexpr int heldEndMs = 1500;
+
+    void startPause(qint64 clock, qint64 at);
+    void startPlaying();
+    void bufferNews(qint64 at);
+
+    Verdict readPaused(qint64 clock, bool pauseAsked, qint64 at);
+    Verdict readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at);
+
+private:
+    static constexpr qint64 never = -1;
+
+    qint64 pausedClock = 0;
+    qint64 pausedSince = never;
+    qint64 playingClock = -1;
+    qint64 standsSince = never;
+    qint64 lastBufferNews = never;
+};
+
+#endif // CLOCKWATCH_H
