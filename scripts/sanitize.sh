@@ -14,11 +14,11 @@ build="${MELODRIFT_ASAN_BUILD_DIR:-$root/build-asan}"
 # that run cleanly. Their hidden first player uses the GStreamer back end here:
 # VLC unloads its plugins before LeakSanitizer reports, so leaks inside them
 # come without a library name that a suppression could match.
-leak_checked='^(test_savepath|tst_player_ramplaylist|tst_player_mediatext|test_titlebar|test_httpwindow|tst_player_mediaplayer_gstreamer|tst_player_mediavideowidget_gstreamer|tst_player_settingsdialog_gstreamer|test_mwebview|test_mwebpage|test_mainwindow|test_bridge|test_hostile_page)$'
+leak_checked='^(test_savepath|tst_player_ramplaylist|tst_player_mediatext|tst_player_clockwatch|test_titlebar|test_httpwindow|tst_player_mediaplayer_gstreamer|tst_player_mediavideowidget_gstreamer|tst_player_settingsdialog_gstreamer|test_mwebview|test_mwebpage|test_mainwindow|test_bridge|test_hostile_page)$'
 # AddressSanitizer and UBSan only: the suites that play through VLC.
 leaks_unchecked='^(tst_player_mediaplayer_vlc|tst_player_mediavideowidget_vlc|tst_player_settingsdialog_vlc)$'
 targets=(
-  test_savepath tst_player_ramplaylist tst_player_mediatext test_titlebar test_httpwindow
+  test_savepath tst_player_ramplaylist tst_player_mediatext tst_player_clockwatch test_titlebar test_httpwindow
   tst_player_mediaplayer tst_player_mediavideowidget tst_player_settingsdialog
   test_mwebview test_mwebpage test_mainwindow test_bridge test_hostile_page
 )
