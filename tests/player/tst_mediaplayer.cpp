@@ -88,6 +88,9 @@ private:
     QList<SeenBox> boxes;
     int doneCount = 0;
     Phonon::State seenState = Phonon::StoppedState;
+    // Every state the back end reported since the test began, for the
+    // message when an awaited one never comes.
+    QList<Phonon::State> stateHistory;
     QTimer boxGuard;
 
     MediaPlayerProbe inspect() { return MediaPlayerProbe(*player); }
@@ -131,9 +134,11 @@ void MediaPlayerTest::init()
     player = new MediaPlayer;
     connect(player, &MediaPlayer::done, this, [this] { ++doneCount; });
     seenState = Phonon::StoppedState;
+    stateHistory.clear();
     connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this,
             [this](Phonon::State state) {
                 seenState = state;
+                stateHistory.append(state);
                 if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
                     qDebug() << "state" << state << "time" << inspect().mediaObject().currentTime()
                              << inspect().mediaObject().totalTime();
@@ -156,7 +161,14 @@ void MediaPlayerTest::cleanup()
 // of it; this waits for the change as the player's slots have seen it.
 bool MediaPlayerTest::waitForState(Phonon::State state, int timeout)
 {
-    return QTest::qWaitFor([&] { return seenState == state; }, timeout);
+    if (QTest::qWaitFor([&] { return seenState == state; }, timeout))
+        return true;
+    // These waits fail once in many runs, when the back end strands a source.
+    const Phonon::MediaObject &media = inspect().mediaObject();
+    qWarning() << "waited" << timeout << "ms for" << state << "; the back end reported" << stateHistory
+               << "and stands at" << media.currentTime() << "of" << media.totalTime() << "ms; the player shows"
+               << player->state();
+    return false;
 }
 
 QString MediaPlayerTest::copyOf(const QString &file, const QString &name)
