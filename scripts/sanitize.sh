@@ -37,8 +37,8 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsa
 status=0
 ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_odr_violation=0" PHONON_BACKEND=phonon_gstreamer \
   "$root/scripts/with-test-session.sh" \
-  ctest --test-dir "$build" --output-on-failure --timeout 900 --repeat until-pass:3 -R "$leak_checked" || status=1
+  ctest --test-dir "$build" --output-on-failure --timeout 900 -R "$leak_checked" || status=1
 ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:detect_odr_violation=0" \
   "$root/scripts/with-test-session.sh" \
-  ctest --test-dir "$build" --output-on-failure --timeout 900 --repeat until-pass:3 -R "$leaks_unchecked" || status=1
+  ctest --test-dir "$build" --output-on-failure --timeout 900 -R "$leaks_unchecked" || status=1
 exit $status
