@@ -477,18 +477,21 @@ void MediaPlayer::watchPausedClock()
 
 void MediaPlayer::checkClock()
 {
-    if (playerState == Phonon::PausedState || mediaObject.state() == Phonon::PausedState)
-        checkPausedClock();
-    else if (playerState == Phonon::PlayingState)
-        checkPlayingClock();
-    else
-        clockTimer.stop();
-}
-
-void MediaPlayer::checkPausedClock()
-{
     const qint64 now = mediaObject.currentTime();
-    switch (clockWatch.readPaused(now, pauseAsked, monotonic.elapsed())) {
+    ClockWatch::Verdict verdict;
+    if (playerState == Phonon::PausedState || mediaObject.state() == Phonon::PausedState) {
+        verdict = clockWatch.readPaused(now, pauseAsked, monotonic.elapsed());
+    } else if (playerState == Phonon::PlayingState) {
+        verdict = clockWatch.readPlaying(now, mediaObject.totalTime(), mediaObject.state() == Phonon::PlayingState,
+                                         mediaObject.queue().isEmpty(), monotonic.elapsed());
+    } else {
+        clockTimer.stop();
+        return;
+    }
+
+    switch (verdict) {
+    case ClockWatch::Nothing:
+        break;
     case ClockWatch::ClockRuns:
         if (playerState == Phonon::PausedState) {
             playerState = Phonon::PlayingState;
@@ -498,23 +501,8 @@ void MediaPlayer::checkPausedClock()
     case ClockWatch::Stranded:
         prerollAgain(now);
         break;
-    default:
-        break;
-    }
-}
-
-void MediaPlayer::checkPlayingClock()
-{
-    const qint64 now = mediaObject.currentTime();
-    switch (clockWatch.readPlaying(now, mediaObject.totalTime(), mediaObject.state() == Phonon::PlayingState,
-                                   mediaObject.queue().isEmpty(), monotonic.elapsed())) {
     case ClockWatch::EndHeld:
         endHeldSource();
-        break;
-    case ClockWatch::Stranded:
-        prerollAgain(now);
-        break;
-    default:
         break;
     }
 }

@@ -108,8 +108,6 @@ private:
     void showPlaying();
     void watchPausedClock();
     void checkClock();
-    void checkPausedClock();
-    void checkPlayingClock();
     void endHeldSource();
     void prerollAgain(qint64 position);
     void buildSettingsDialog();
