@@ -368,17 +368,17 @@ void BridgeTest::failedLookup_data()
     const QString localTarget = QStringLiteral("file:///etc/hostname");
     const QString redirect = service.url(QStringLiteral("redirect?to=") + QUrl::toPercentEncoding(localTarget)).toString();
     const QString redirectText = QStringLiteral("redirect to ") + localTarget + QLatin1Char('\n');
-    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+    for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
-        QTest::newRow((k + "unreachable host").constData()) << kind << unreachable << QString();
-        QTest::newRow((k + "HTTP 404 with a body").constData()) << kind << errorWithBody << QStringLiteral("no such song");
-        QTest::newRow((k + "HTTP 500 with a quote in the body").constData()) << kind << serverError << QStringLiteral("it's broken");
-        QTest::newRow((k + "HTTP 404 without a body").constData()) << kind << errorWithoutBody << QString();
-        QTest::newRow((k + "unreachable https host").constData()) << kind << unreachableTls << QString();
-        QTest::newRow((k + "redirect to a local file not followed").constData()) << kind << redirect << redirectText;
-        QTest::newRow((k + "host does not parse").constData()) << kind << QStringLiteral("http://[::1") << QString();
-        QTest::newRow((k + "space in host").constData()) << kind << QStringLiteral("http://exa mple.org/") << QString();
-        QTest::newRow((k + "port out of range").constData()) << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
+        QTest::newRow(QByteArray(k + "unreachable host").constData()) << kind << unreachable << QString();
+        QTest::newRow(QByteArray(k + "HTTP 404 with a body").constData()) << kind << errorWithBody << QStringLiteral("no such song");
+        QTest::newRow(QByteArray(k + "HTTP 500 with a quote in the body").constData()) << kind << serverError << QStringLiteral("it's broken");
+        QTest::newRow(QByteArray(k + "HTTP 404 without a body").constData()) << kind << errorWithoutBody << QString();
+        QTest::newRow(QByteArray(k + "unreachable https host").constData()) << kind << unreachableTls << QString();
+        QTest::newRow(QByteArray(k + "redirect to a local file not followed").constData()) << kind << redirect << redirectText;
+        QTest::newRow(QByteArray(k + "host does not parse").constData()) << kind << QStringLiteral("http://[::1") << QString();
+        QTest::newRow(QByteArray(k + "space in host").constData()) << kind << QStringLiteral("http://exa mple.org/") << QString();
+        QTest::newRow(QByteArray(k + "port out of range").constData()) << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
     }
 }
 
@@ -401,17 +401,17 @@ void BridgeTest::rawAnswer_data()
     QTest::addColumn<QByteArray>("response");
     QTest::addColumn<QByteArray>("body");
 
-    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+    for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
-        QTest::newRow((k + "cut short of its length").constData())
+        QTest::newRow(QByteArray(k + "cut short of its length").constData())
             << kind << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this") << QByteArray("only this");
-        QTest::newRow((k + "ended by closing").constData())
+        QTest::newRow(QByteArray(k + "ended by closing").constData())
             << kind << QByteArray("HTTP/1.0 200 OK\r\n\r\nuntil the end\r\n") << QByteArray("until the end\r\n");
-        QTest::newRow((k + "chunked").constData())
+        QTest::newRow(QByteArray(k + "chunked").constData())
             << kind
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nab'c\r\n3\r\n\0\xff\n\r\n0\r\n\r\n", 69)
             << QByteArray("ab'c\0\xff\n", 7);
-        QTest::newRow((k + "closed before any header").constData()) << kind << QByteArray() << QByteArray();
+        QTest::newRow(QByteArray(k + "closed before any header").constData()) << kind << QByteArray() << QByteArray();
     }
 }
 
@@ -442,16 +442,16 @@ void BridgeTest::refusedLookup_data()
     const QString fileUrl = QUrl::fromLocalFile(secretPath).toString();
     const QString ftp = QStringLiteral("ftp://127.0.0.1:%1/x").arg(closedPort());
 
-    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+    for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
-        QTest::newRow((k + "file URL").constData()) << kind << fileUrl;
-        QTest::newRow((k + "file URL in capitals").constData()) << kind << QString(fileUrl).replace(0, 4, QStringLiteral("FILE"));
-        QTest::newRow((k + "data URL").constData()) << kind << QStringLiteral("data:text/plain,local%20data");
-        QTest::newRow((k + "resource URL").constData()) << kind << QStringLiteral("qrc:/images/screen.png");
-        QTest::newRow((k + "ftp URL").constData()) << kind << ftp;
-        QTest::newRow((k + "relative URL").constData()) << kind << QStringLiteral("answer?hex=41");
-        QTest::newRow((k + "bare path").constData()) << kind << secretPath;
-        QTest::newRow((k + "empty").constData()) << kind << QString();
+        QTest::newRow(QByteArray(k + "file URL").constData()) << kind << fileUrl;
+        QTest::newRow(QByteArray(k + "file URL in capitals").constData()) << kind << QString(fileUrl).replace(0, 4, QStringLiteral("FILE"));
+        QTest::newRow(QByteArray(k + "data URL").constData()) << kind << QStringLiteral("data:text/plain,local%20data");
+        QTest::newRow(QByteArray(k + "resource URL").constData()) << kind << QStringLiteral("qrc:/images/screen.png");
+        QTest::newRow(QByteArray(k + "ftp URL").constData()) << kind << ftp;
+        QTest::newRow(QByteArray(k + "relative URL").constData()) << kind << QStringLiteral("answer?hex=41");
+        QTest::newRow(QByteArray(k + "bare path").constData()) << kind << secretPath;
+        QTest::newRow(QByteArray(k + "empty").constData()) << kind << QString();
     }
 }
 
@@ -509,8 +509,8 @@ void BridgeTest::nonStringArguments_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("argument");
-    for (const QString kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
-        for (const QString argument : {QStringLiteral("null"), QStringLiteral("undefined"), QStringLiteral("42"),
+    for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
+        for (const QString &argument : {QStringLiteral("null"), QStringLiteral("undefined"), QStringLiteral("42"),
                                        QStringLiteral("{}"), QStringLiteral("['http://127.0.0.1:1/']")})
             QTest::newRow((kind + QLatin1String(": ") + argument).toLatin1().constData()) << kind << argument;
     }

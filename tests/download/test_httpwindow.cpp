@@ -285,7 +285,7 @@ void TestHttpWindow::acceptedRedirectRestartsIntoTheSameTarget()
         answerer.then(QMessageBox::Ignore);
     HttpWindow window;
     QUrl url = server.http("/redirect");
-    url.setQuery("to=" + QUrl::toPercentEncoding(location));
+    url.setQuery(QLatin1String("to=") + QString::fromLatin1(QUrl::toPercentEncoding(location)));
     window.downloadFile(url.toString(), QStringLiteral("song.mp3"));
     QTRY_VERIFY(!window.isDownloading());
 

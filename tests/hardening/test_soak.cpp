@@ -80,7 +80,7 @@ void SoakTest::initTestCase()
     QVERIFY2(service.start(), "the stand-in chart service did not start");
     const QString media = TestSupport::environment().root() + QStringLiteral("/media");
     QDir().mkpath(media);
-    for (const QString name : {QStringLiteral("one.ogg"), QStringLiteral("two.ogg")}) {
+    for (const QString &name : {QStringLiteral("one.ogg"), QStringLiteral("two.ogg")}) {
         const QString song = TestMedia::song(media, name, 4, name, QStringLiteral("Soak"));
         QVERIFY(!song.isEmpty());
         songs.append(QUrl::fromLocalFile(song).toString());
