@@ -262,6 +262,7 @@ void BrowserView::showMedia(QUrl url)
     mediaPlayer->move(0, 0);
     connect(mediaPlayer, &MediaPlayer::done, this, &BrowserView::closeMedia);
     mediaPlayer->showFullScreen();
+    emit playerCreated(mediaPlayer);
 }
 
 void BrowserView::showMedia(const QString &url)
@@ -277,6 +278,16 @@ void BrowserView::play_link(QString location)
 void BrowserView::stop()
 {
     mediaPlayer->stop();
+}
+
+bool BrowserView::holdsChartPage() const
+{
+    return true;
+}
+
+void BrowserView::goToNextItem()
+{
+    closeMedia();
 }
 
 void BrowserView::closeMedia()

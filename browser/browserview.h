@@ -26,6 +26,20 @@ public:
 
     static QString errorPage();
 
+    // Whether the page shown now is the chart service's, the page that
+    // holds Player.
+    bool holdsChartPage() const;
+    // What a finished player does: tells the chart page to go on to its
+    // next item.
+    void goToNextItem();
+    // The player that play_link and stop() act on now.
+    MediaPlayer *currentPlayer() const { return mediaPlayer; }
+
+signals:
+    // A media player made for the page after the view was built (the
+    // first one exists once the constructor returns: currentPlayer()).
+    void playerCreated(MediaPlayer *player);
+
 public slots:
     void showMedia(QUrl url);
     // Page script cannot pass a QUrl: its strings arrive here.

@@ -291,6 +291,7 @@ void MediaPlayer::startSource(const Phonon::MediaSource &source, const QString &
     mediaObject.setCurrentSource(source);
     playWhenLoaded();
     stallTimer.start();
+    emit sourceOpened();
 }
 
 void MediaPlayer::playWhenLoaded()
@@ -357,6 +358,27 @@ void MediaPlayer::forward()
     forwardButton->setEnabled(queue.size() > 1);
     playWhenLoaded();
     stallTimer.start();
+    emit sourceOpened();
+}
+
+void MediaPlayer::showState(Phonon::State state)
+{
+    if (state == playerState)
+        return;
+    playerState = state;
+    emit shownStateChanged(state);
+}
+
+void MediaPlayer::play()
+{
+    if (playerState != Phonon::PlayingState)
+        playPause();
+}
+
+void MediaPlayer::pause()
+{
+    if (playerState == Phonon::PlayingState)
+        playPause();
 }
 
 void MediaPlayer::playPause()
@@ -408,7 +430,7 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         watchPausedClock();
         return;
     }
-    playerState = newstate;
+    showState(newstate);
     if (newstate == Phonon::PausedState) {
         watchPausedClock();
     } else {
@@ -494,7 +516,7 @@ void MediaPlayer::checkClock()
         break;
     case ClockWatch::ClockRuns:
         if (playerState == Phonon::PausedState) {
-            playerState = Phonon::PlayingState;
+            showState(Phonon::PlayingState);
             showPlaying();
         }
         break;

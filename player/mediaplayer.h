@@ -57,9 +57,22 @@ public:
     Phonon::State state() const { return playerState; }
     void handleDrop(QDropEvent *event);
 
+    // The desktop's media controls steer the player as its own buttons do:
+    // play and pause by these, seeking and volume on the media object and
+    // the audio output, as the sliders do.
+    void play();
+    void pause();
+    Phonon::MediaObject *media() { return &mediaObject; }
+    Phonon::AudioOutput *output() { return &audioOutput; }
+
 signals:
     void done();
     void play_finished();
+    // What state() returns has changed.
+    void shownStateChanged(Phonon::State state);
+    // A source was made current to play: by the page, a drop, a dialog or
+    // the forward button.
+    void sourceOpened();
 
 public slots:
     void openFile();
@@ -114,6 +127,7 @@ private:
     void applySettings();
     void handleError();
     void reportFailure();
+    void showState(Phonon::State state);
 
     QIcon playIcon;
     QIcon pauseIcon;
