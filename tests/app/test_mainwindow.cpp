@@ -1,10 +1,12 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mainwindow.h"
+#include "messagelog.h"
 #include "mwebview.h"
 #include "paths.h"
 #include "testenvironment.h"
 #include "titlebar.h"
+#include "webviewfinder.h"
 
 #include <QFile>
 #include <QPainter>
@@ -48,29 +50,6 @@ QString composedErrorPage(const QString &startUrl)
            + QStringLiteral("\t") + eight + QStringLiteral("</html>");
 }
 
-// Debug output of the process, where the page's console messages arrive.
-QStringList debugOutput;
-QtMessageHandler previousHandler = nullptr;
-
-void keepDebugOutput(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (type == QtDebugMsg)
-        debugOutput.append(text);
-    if (previousHandler)
-        previousHandler(type, context, text);
-}
-
-MWebView *webViewOf(BrowserView *view)
-{
-    // The member of the same name hides QGraphicsView::scene().
-    const QList<QGraphicsItem *> items = static_cast<QGraphicsView *>(view)->scene()->items();
-    for (QGraphicsItem *item : items) {
-        if (auto *web = dynamic_cast<MWebView *>(item))
-            return web;
-    }
-    return nullptr;
-}
-
 QColor pixelOf(QWebFrame *frame, const QPoint &at)
 {
     QImage image(frame->page()->viewportSize(), QImage::Format_RGB32);
@@ -111,18 +90,20 @@ private:
     BrowserView *view = nullptr;
     MWebView *web = nullptr;
     std::unique_ptr<QSignalSpy> loads;
+    std::unique_ptr<MessageLog> messages;
 };
 
 void TestMainWindow::initTestCase()
 {
     MainWindow::prepareApplication();
     QVERIFY2(service.start(), "the stand-in chart service did not start");
-    previousHandler = qInstallMessageHandler(keepDebugOutput);
+    // Debug output of the process, where the page's console messages arrive.
+    messages = std::make_unique<MessageLog>();
 }
 
 void TestMainWindow::cleanupTestCase()
 {
-    qInstallMessageHandler(previousHandler);
+    messages.reset();
 }
 
 void TestMainWindow::cleanup()
@@ -140,7 +121,7 @@ void TestMainWindow::makeWindow(const QUrl &startPage)
     window = std::make_unique<MainWindow>();
     view = window->browserView();
     QVERIFY(view);
-    web = webViewOf(view);
+    web = qobject_cast<MWebView *>(TestSupport::webViewIn(view));
     QVERIFY(web);
     loads = std::make_unique<QSignalSpy>(web, &QGraphicsWebView::loadFinished);
     window->setFixedSize(640, 480);
@@ -203,13 +184,13 @@ void TestMainWindow::fillsTheFixedWindow()
 
 void TestMainWindow::showsTheChartWithPlayer()
 {
-    debugOutput.clear();
+    messages->clear();
     makeWindow(service.startPage());
     QVERIFY(waitForLoad(true));
 
     // Player was there for the page's own start-up script, which reports
     // what it found on the console.
-    const QStringList ready = debugOutput.filter(QStringLiteral("chart ready:"));
+    const QStringList ready = messages->console().filter(QStringLiteral("chart ready:"));
     QCOMPARE(ready.size(), 1);
     QVERIFY2(ready.first().startsWith(QStringLiteral("\"chart ready: 8 items, Player present on line:")),
              qPrintable(ready.first()));

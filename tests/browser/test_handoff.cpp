@@ -7,7 +7,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mediaplayer.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 

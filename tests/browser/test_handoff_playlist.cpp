@@ -1,7 +1,7 @@
 // Player.play_youtube_helper from page script: the one-line RAM playlist on
 // disk and its hand-off to the desktop, caught here so nothing is launched.
 
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 

@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "chartservice.h"
 #include "hardening.h"
+#include "modalanswerer.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 #include "webviewfinder.h"
@@ -224,7 +225,7 @@ void HostilePageTest::slotCall()
     QFile::remove(TestSupport::environment().playlistFile());
     QDir(TestSupport::environment().downloadDirectory()).removeRecursively();
     const QSet<QString> before = Hardening::snapshot(root);
-    Hardening::BoxRecorder recorder;
+    ModalAnswerer recorder;
 
     const QString outcome = js(QStringLiteral("(function () { try { %1; return 'returned'; }"
                                               " catch (e) { return 'threw ' + e; } })()")
@@ -234,7 +235,7 @@ void HostilePageTest::slotCall()
     QVERIFY2(outcome == QLatin1String("returned") || (mayThrow && threw), qPrintable(outcome));
 
     if (!threw && !boxes.isEmpty())
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.texts.size() >= boxes.size(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.seen.size() >= boxes.size(), 15000);
     QTest::qWait(300);
 
     QVERIFY2(pageAnswers(), "the page stopped answering");
@@ -243,12 +244,12 @@ void HostilePageTest::slotCall()
     QCOMPARE(js(QStringLiteral("received.player.length")).toInt(), 0);
 
     if (threw) {
-        QVERIFY2(recorder.texts.isEmpty(), qPrintable(recorder.texts.join('|')));
+        QVERIFY2(recorder.seen.isEmpty(), qPrintable(recorder.seen.join('|')));
         QVERIFY(catcher->urls.isEmpty());
     } else {
         QStringList shown;
-        for (int i = 0; i < recorder.texts.size(); ++i)
-            shown.append(recorder.texts.at(i).left(boxes.value(i).size()));
+        for (int i = 0; i < recorder.seen.size(); ++i)
+            shown.append(recorder.seen.at(i).left(boxes.value(i).size()));
         QCOMPARE(shown, boxes);
         QStringList handed;
         for (const QUrl &url : catcher->urls)

@@ -5,7 +5,7 @@
 
 #include "chartservice.h"
 #include "mediaplayer.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
 #include "urlcatcher.h"
@@ -72,7 +72,7 @@ private:
     QStringList songs;
     UrlCatcher catcher;
     Handoff::App app;
-    Handoff::MessageBoxCloser boxes;
+    ModalAnswerer boxes;
 };
 
 void SoakTest::initTestCase()
@@ -184,7 +184,7 @@ void SoakTest::lookupsAndPlaybackDoNotLeak()
                           "Player.request_youtube('%1');")
                .arg(service.url(QStringLiteral("answer?hex=7374696c6c")).toString()));
     QTRY_COMPARE_WITH_TIMEOUT(app.js(QStringLiteral("window.lastAnswer")).toString(), QStringLiteral("still"), 10000);
-    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join('|')));
+    QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join('|')));
 }
 
 MELODRIFT_TEST_MAIN(SoakTest)

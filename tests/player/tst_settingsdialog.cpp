@@ -100,7 +100,8 @@ int SettingsDialogTest::effectsAlive()
 void SettingsDialogTest::runDialog(const std::function<void()> &change, bool ok)
 {
     bool answered = false;
-    ModalAnswerer<QDialog> answer([&](QDialog *dialog) {
+    ModalAnswerer answer;
+    answer.then<QDialog>([&](QDialog *dialog) {
         answered = true;
         change();
         QDialogButtonBox *box = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
@@ -317,7 +318,8 @@ void SettingsDialogTest::configureEffectKeepsOrRestoresParameters()
 
     auto configure = [&](bool ok, QVariant *before) {
         bool seen = false;
-        ModalAnswerer<QDialog> answer([&](QDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QDialog>([&](QDialog *dialog) {
             seen = true;
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Configure effect"));
             QVERIFY(dialog->findChild<Phonon::EffectWidget *>());
