@@ -57,6 +57,7 @@ BrowserView::BrowserView(QWidget *parent)
     loadStartPage();
 
     mediaPlayer = new MediaPlayer(nullptr);
+    firstPlayer = mediaPlayer;
     connect(mediaPlayer, &MediaPlayer::play_finished, this, &BrowserView::closeMedia);
 }
 

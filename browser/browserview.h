@@ -34,6 +34,8 @@ public:
     void goToNextItem();
     // The player that play_link and stop() act on now.
     MediaPlayer *currentPlayer() const { return mediaPlayer; }
+    // The hidden first player, where the page's songs play.
+    MediaPlayer *listeningPlayer() const { return firstPlayer; }
 
 signals:
     // A media player made for the page after the view was built (the
@@ -85,6 +87,7 @@ private:
     int progress = 0;
     HttpWindow *downloadWindow = nullptr;
     MediaPlayer *mediaPlayer = nullptr;
+    MediaPlayer *firstPlayer = nullptr;
 
     // Every lookup still running, oldest first, so two lookups at once are
     // each answered and a handler called from script finds the latest of its kind.
