@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QPainter>
 #include <QGraphicsScene>
+#include <QScreen>
+#include <QStyle>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTcpServer>
@@ -81,6 +83,25 @@ QColor pixelOf(QWebFrame *frame, const QPoint &at)
     return QColor(image.pixel(at));
 }
 
+// Steps from one colour to a far one between two device pixels that lie in
+// the same window pixel. Text drawn at the screen's resolution has them; a
+// picture drawn at one device pixel per window pixel and blown up has none
+// (or only half-way steps when it was smoothed).
+int sharpSteps(const QImage &image, const QRect &area, int scale)
+{
+    const auto far = [](QRgb a, QRgb b) {
+        return qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))), qAbs(qBlue(a) - qBlue(b))) > 150;
+    };
+    int steps = 0;
+    for (int y = area.top(); y < area.bottom(); ++y) {
+        for (int x = area.left(); x < area.right(); ++x) {
+            steps += (x % scale != scale - 1 && far(image.pixel(x, y), image.pixel(x + 1, y)))
+                     + (y % scale != scale - 1 && far(image.pixel(x, y), image.pixel(x, y + 1)));
+        }
+    }
+    return steps;
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -100,6 +121,7 @@ private slots:
     void tryAgainReloadsStartPage();
     void titleBarFollowsLoadSignals();
     void defaultSettingsAreIni();
+    void drawsForTheScreenScale();
 
 private:
     // The window as main() makes it, on the given start page.
@@ -326,6 +348,10 @@ void TestMainWindow::defaultSettingsAreIni()
     const QByteArray text = file.readAll();
     QVERIFY2(text.contains("[BrowserMainWindow]\n"), text.constData());
     QVERIFY2(text.contains("location=http://127.0.0.1/x\n"), text.constData());
+
+    // The desktop entry is installed under the id start-up gives the desktop.
+    const QString entry = QGuiApplication::desktopFileName() + QStringLiteral(".desktop");
+    QVERIFY2(QFile::exists(TestEnvironment::sourcePath(QStringLiteral("resources/") + entry)), qPrintable(entry));
 }
 
 void TestMainWindow::tryAgainReloadsStartPage()
@@ -398,6 +424,34 @@ void TestMainWindow::titleBarFollowsLoadSignals()
     QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
     // A successful load shows no error page.
     QCOMPARE(web->page()->mainFrame()->url(), service.startPage());
+}
+
+// Runs at the screen's own scale and, as test_mainwindow_scaled, with
+// QT_SCALE_FACTOR=2.
+void TestMainWindow::drawsForTheScreenScale()
+{
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    const int scale = qRound(window->devicePixelRatioF());
+    QWebFrame *frame = web->page()->mainFrame();
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.devicePixelRatio")).toInt(), scale);
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(), 640);
+    // The player's buttons take their icons from images of the screen's resolution.
+    const QIcon play = QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
+    QCOMPARE(play.pixmap(16, 16).size(), QSize(16, 16) * scale);
+
+    // What the X server shows, with the title bar in front as while a page loads.
+    emit web->loadProgress(30);
+    auto *bar = view->findChild<TitleBar *>();
+    QVERIFY(bar);
+    const auto shot = [this] { return window->screen()->grabWindow(window->winId()).toImage(); };
+    QCOMPARE(shot().size(), QSize(640, 480) * scale);
+    if (scale > 1) {
+        const QRect title(0, 0, 640 * scale, bar->height() * scale);
+        const QRect page(0, title.height(), 640 * scale, 480 * scale - title.height());
+        QTRY_VERIFY2(sharpSteps(shot(), title, scale) > 20, "the title bar is not drawn at the screen's resolution");
+        QTRY_VERIFY2(sharpSteps(shot(), page, scale) > 100, "the page is not drawn at the screen's resolution");
+    }
 }
 
 MELODRIFT_TEST_MAIN(TestMainWindow)
