@@ -434,6 +434,8 @@ void TestMainWindow::drawsForTheScreenScale()
     // Icons, such as the player's buttons, come from images of the screen's resolution.
     const QIcon play = QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
     QCOMPARE(play.pixmap(16, 16).size(), QSize(16, 16) * scale);
+    QCOMPARE(QImage(QStringLiteral(":/images/screen.png")).size(), QSize(239, 98));
+    QCOMPARE(QImage(QStringLiteral(":/images/screen@2x.png")).size(), QSize(478, 196));
 
     // What the X server shows, the title bar in front as while a page loads.
     emit web->loadProgress(30);
