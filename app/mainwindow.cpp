@@ -2,7 +2,10 @@
 
 #include "browserview.h"
 
+#include <QApplication>
+#include <QGraphicsWebView>
 #include <QSettings>
+#include <QWebPage>
 #include <QWebSettings>
 
 MainWindow::MainWindow()
@@ -12,6 +15,7 @@ MainWindow::MainWindow()
     view->setVisible(true);
     // No layout: the window's size is fixed, so the view keeps this size.
     view->resize(width(), height());
+    matchPageToScreen();
 }
 
 void MainWindow::prepareApplication()
@@ -21,4 +25,24 @@ void MainWindow::prepareApplication()
     web->setAttribute(QWebSettings::PluginsEnabled, true);
 
     QSettings::setDefaultFormat(QSettings::IniFormat);
+
+    // The desktop matches windows, the desktop entry and the media controls
+    // by this id; the executable keeps its short name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(MELODRIFT_APP_ID));
+    // Without it an icon on a scaled screen is drawn from its small image,
+    // blown up and blurred.
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+}
+
+void MainWindow::matchPageToScreen()
+{
+    // QtWebKit leaves a page in a graphics scene at one device pixel per CSS
+    // pixel, whatever the screen's scale: its scripts and style sheets would
+    // then pick images too small for the pixels the window really has.
+    // The page host's member named scene hides QGraphicsView::scene().
+    const QList<QGraphicsItem *> items = static_cast<QGraphicsView *>(view)->scene()->items();
+    for (QGraphicsItem *item : items) {
+        if (auto *web = qobject_cast<QGraphicsWebView *>(item->toGraphicsObject()))
+            web->page()->setDevicePixelRatio(devicePixelRatioF());
+    }
 }

@@ -13,12 +13,15 @@ public:
     MainWindow();
 
     // What the process sets up before the window exists: script and
-    // plug-ins in every page, settings kept as INI files.
+    // plug-ins in every page, settings kept as INI files, the id the
+    // desktop knows the application by, icons drawn for scaled screens.
     static void prepareApplication();
 
     BrowserView *browserView() const { return view; }
 
 private:
+    void matchPageToScreen();
+
     BrowserView *view;
 };
 

@@ -17,6 +17,9 @@ packages=(
   python3 sox libsox-fmt-base gstreamer1.0-tools
   # tests: X server, sound server, TLS fixtures
   xvfb xauth pulseaudio openssl curl
+  # the Debian package (CPack's shared-library scan needs file and
+  # dpkg-shlibdeps) and the tools that judge it and the installed tree
+  file dpkg-dev lintian desktop-file-utils appstream
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )
