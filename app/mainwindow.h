@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class BrowserView;
+class DesktopIntegration;
 
 // The one window of the application; the page host fills all of it.
 class MainWindow : public QWidget
@@ -19,7 +20,11 @@ public:
     BrowserView *browserView() const { return view; }
 
 private:
+    void integrateWithDesktop();
+    void bringForward();
+
     BrowserView *view;
+    DesktopIntegration *desktop = nullptr;
 };
 
 #endif // MAINWINDOW_H
