@@ -45,6 +45,14 @@ MprisService::MprisService(const QDBusConnection &bus, QObject *parent)
     connect(&announce, &QTimer::timeout, this, &MprisService::publishChanges);
 }
 
+MprisService::~MprisService()
+{
+    if (ownName.isEmpty())
+        return;
+    bus.unregisterService(ownName);
+    bus.unregisterObject(objectPath);
+}
+
 bool MprisService::publish()
 {
     new MprisRootAdaptor(this);

@@ -24,6 +24,7 @@ class MprisService : public QObject
     Q_OBJECT
 public:
     explicit MprisService(const QDBusConnection &bus, QObject *parent = nullptr);
+    ~MprisService() override;
 
     // Registers the object and a bus name; false when neither could be had.
     bool publish();

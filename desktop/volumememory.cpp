@@ -3,6 +3,7 @@
 #include "desktopsettings.h"
 #include "mediaplayer.h"
 
+#include <QAbstractButton>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTimer>
@@ -13,9 +14,6 @@
 
 namespace {
 
-// How long after the user's last touch of a volume control the back end's
-// report of the change may come.
-const qint64 touchWindowMs = 1000;
 // VLC reports a volume it was given rounded to its own steps (0.3 as 0.293).
 const qreal rounding = 0.02;
 const int maxCorrections = 5;
@@ -50,17 +48,19 @@ MediaPlayer *playerOf(QObject *object)
 VolumeMemory::VolumeMemory(QObject *parent)
     : QObject(parent)
 {
-    clock.start();
 }
 
 void VolumeMemory::adopt(MediaPlayer *player)
 {
     Intent &intent = intents[player];
-    if (DesktopSettings::hasVolume()) {
-        intent.known = true;
+    intent.known = DesktopSettings::hasVolume();
+    if (intent.known) {
         intent.volume = DesktopSettings::volume();
         intent.muted = DesktopSettings::muted();
         apply(player);
+    } else {
+        intent.volume = player->output()->volume();
+        intent.muted = player->output()->isMuted();
     }
     if (auto *control = player->findChild<Phonon::VolumeSlider *>()) {
         control->installEventFilter(this);
@@ -85,32 +85,33 @@ void VolumeMemory::choose(MediaPlayer *player, qreal volume, bool muted)
     DesktopSettings::setMuted(muted);
 }
 
+void VolumeMemory::readChoice(MediaPlayer *player, bool volumeMoved)
+{
+    Intent &intent = intents[player];
+    const bool muted = player->output()->isMuted();
+    qreal volume = player->output()->volume();
+    // A muted output's volume says nothing of the one chosen (VLC reports
+    // 0 then, and keeps that for a while once unmuted).
+    if (!volumeMoved || muted || std::isnan(volume))
+        volume = intent.volume;
+    if (qAbs(volume - intent.volume) > 0.001 || muted != intent.muted)
+        choose(player, qBound(0.0, volume, 1.0), muted);
+}
+
 void VolumeMemory::volumeReported(MediaPlayer *player, qreal volume)
 {
-    if (std::isnan(volume))
-        return;
-    Intent &intent = intents[player];
-    if (touchedByUser(intent)) {
-        choose(player, qBound(0.0, volume, 1.0), player->output()->isMuted());
-    } else if (intent.known && qAbs(volume - intent.volume) > rounding) {
+    const Intent &intent = intents[player];
+    if (intent.known && !std::isnan(volume) && !player->output()->isMuted() && qAbs(volume - intent.volume) > rounding)
         correct(player);
-    }
 }
 
 void VolumeMemory::mutedReported(MediaPlayer *player, bool muted)
 {
-    Intent &intent = intents[player];
-    if (touchedByUser(intent)) {
-        // The volume stays as chosen: the back end's rounded report of it is not a choice.
-        choose(player, intent.known ? intent.volume : player->output()->volume(), muted);
-    } else if (intent.known && muted != intent.muted) {
+    const Intent &intent = intents[player];
+    // VLC reports a muted output's volume as 0 and keeps that once unmuted.
+    if (intent.known
+        && (muted != intent.muted || (!muted && qAbs(player->output()->volume() - intent.volume) > rounding)))
         correct(player);
-    }
-}
-
-bool VolumeMemory::touchedByUser(const Intent &intent) const
-{
-    return intent.lastTouch >= 0 && clock.elapsed() - intent.lastTouch <= touchWindowMs;
 }
 
 void VolumeMemory::correct(MediaPlayer *player)
@@ -129,17 +130,20 @@ void VolumeMemory::correct(MediaPlayer *player)
 void VolumeMemory::apply(MediaPlayer *player)
 {
     const Intent intent = intents.value(player);
-    player->output()->setVolume(intent.volume);
     player->output()->setMuted(intent.muted);
+    player->output()->setVolume(intent.volume);
 }
 
 bool VolumeMemory::eventFilter(QObject *watched, QEvent *event)
 {
     if (isUserInput(event)) {
-        if (MediaPlayer *player = playerOf(watched)) {
-            if (intents.contains(player))
-                intents[player].lastTouch = clock.elapsed();
-        }
+        // Read once the control has acted on the input; its mute button
+        // moves no volume.
+        const bool volumeMoved = !qobject_cast<QAbstractButton *>(watched);
+        QTimer::singleShot(0, this, [this, volumeMoved, player = QPointer<MediaPlayer>(playerOf(watched))] {
+            if (player && intents.contains(player))
+                readChoice(player, volumeMoved);
+        });
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,7 +1,6 @@
 #ifndef VOLUMEMEMORY_H
 #define VOLUMEMEMORY_H
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 
@@ -9,11 +8,12 @@ class MediaPlayer;
 
 // Hands the volume and mute the user last chose, on any player, to every
 // new player and to the next run. The back ends report volumes of their own:
-// the player's initial volume late, rounded values and "not a number" (VLC),
-// full volume whenever a pipeline starts, which is then what plays
-// (GStreamer). So only a change that follows the user's hand on a player's
-// volume control counts as the user's, or one asked for through the media
-// controls; any other departure from what the player was given is undone.
+// the player's initial volume late, rounded values, "not a number" and 0
+// while muted (VLC), full volume whenever a pipeline starts, which is then
+// what plays (GStreamer); and GStreamer does not always report a change at
+// all. So the user's choice is read off the player right after the user's
+// hand moved its volume control, or taken as asked through the media
+// controls; a later departure from it is the back end's and is undone.
 class VolumeMemory : public QObject
 {
     Q_OBJECT
@@ -32,22 +32,22 @@ protected:
 private:
     struct Intent
     {
+        // Whether the volume below was chosen by the user (now or in an
+        // earlier run) rather than read off the new player.
         bool known = false;
         qreal volume = 1.0;
         bool muted = false;
-        qint64 lastTouch = -1;
         // Undoings since the player's source opened; a back end that
         // insists is not fought for ever.
         int corrections = 0;
     };
 
+    void readChoice(MediaPlayer *player, bool volumeMoved);
     void volumeReported(MediaPlayer *player, qreal volume);
     void mutedReported(MediaPlayer *player, bool muted);
-    bool touchedByUser(const Intent &intent) const;
     void correct(MediaPlayer *player);
     void apply(MediaPlayer *player);
 
-    QElapsedTimer clock;
     QHash<MediaPlayer *, Intent> intents;
 };
 

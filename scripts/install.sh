@@ -17,6 +17,9 @@ packages=(
   python3 sox libsox-fmt-base gstreamer1.0-tools
   # tests: X server, sound server, TLS fixtures
   xvfb xauth pulseaudio openssl curl
+  # desktop integration tests: a private session bus, the media-control
+  # client, and stand-ins for the screen saver, portal and notifications
+  dbus dbus-bin playerctl python3-dbusmock
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )
