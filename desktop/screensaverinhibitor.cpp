@@ -4,6 +4,7 @@
 #include "mediaplayer.h"
 
 #include <QDBusPendingCallWatcher>
+#include <QEvent>
 #include <QDBusPendingReply>
 
 namespace {
@@ -43,14 +44,25 @@ void ScreenSaverInhibitor::watch(MediaPlayer *player)
     connect(player, &MediaPlayer::shownStateChanged, this, [this, player] { update(player); });
     connect(player->media(), &Phonon::MediaObject::hasVideoChanged, this, [this, player] { update(player); });
     connect(player, &QObject::destroyed, this, [this, player] { dropped(player); });
+    player->installEventFilter(this);
     update(player);
+}
+
+bool ScreenSaverInhibitor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        auto *player = static_cast<MediaPlayer *>(watched);
+        if (holds.contains(player))
+            update(player);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // A video that buffers while it plays keeps its hold; buffering alone takes none.
 bool ScreenSaverInhibitor::wants(MediaPlayer *player, const Hold &hold) const
 {
     const Phonon::State state = player->state();
-    return player->media()->hasVideo()
+    return player->isVisible() && player->media()->hasVideo()
            && (state == Phonon::PlayingState || (state == Phonon::BufferingState && hold.stage != Hold::Free));
 }
 

@@ -10,7 +10,7 @@
 class MediaPlayer;
 
 // Keeps the screen awake while a player shows video and plays, and only
-// then: one inhibition per player, from the screen saver
+// then (a video in the hidden listening player is only heard): one inhibition per player, from the screen saver
 // (org.freedesktop.ScreenSaver) or else from the desktop portal, given back
 // when the video pauses, stops, ends or fails, when its player goes, and
 // when the application ends. Sound alone never keeps the screen awake.
@@ -22,6 +22,9 @@ public:
     ~ScreenSaverInhibitor() override;
 
     void watch(MediaPlayer *player);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Hold
