@@ -61,7 +61,11 @@ void SongNotifier::check()
 {
     if (!awaited || !player || player->state() != Phonon::PlayingState)
         return;
-    if (!firstOf(player->media()->metaData(Phonon::TitleMetaData)).isEmpty())
+    // VLC names a song by its file until it has read the tags, if it does.
+    const Phonon::MediaObject *media = player->media();
+    const QString title = firstOf(media->metaData(Phonon::TitleMetaData));
+    if ((!title.isEmpty() && title != media->currentSource().url().fileName())
+        || !firstOf(media->metaData(Phonon::ArtistMetaData)).isEmpty())
         notify();
     else if (!untitled.isActive())
         untitled.start();
