@@ -43,11 +43,11 @@ void NotifyTest::songStartingUnseenIsAnnounced_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QStringList>("calls"); // patterns
 
-    // VLC reads the tags of a second song played in the same player late or
-    // never; it is named by its file until then.
+    // VLC reads the tags of a song in this process late or never (the second
+    // in a player mostly); it is named by its file until then.
     const QString notify = QStringLiteral("Notify \"Melodrift\" %1 \"melodrift\" %2 \\[\\] \\{\"desktop-entry\": \"melodrift\"\\} -1");
     QTest::newRow("window not active") << false << true
-        << QStringList{notify.arg(0).arg(QStringLiteral("\"First Light\" \"Lumen &amp; Fox\"")),
+        << QStringList{notify.arg(0).arg(QStringLiteral("(\"First Light\" \"Lumen &amp; Fox\"|\"a.ogg\" \"\")")),
                        notify.arg(1).arg(QStringLiteral("(\"Second Wind\" \"Neon Harbor\"|\"b.ogg\" \"\")"))};
     QTest::newRow("window active") << true << true << QStringList();
     QTest::newRow("turned off") << false << false << QStringList();
