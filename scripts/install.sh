@@ -19,7 +19,7 @@ packages=(
   xvfb xauth pulseaudio openssl curl
   # desktop integration tests: a private session bus, the media-control
   # client, and stand-ins for the screen saver, portal and notifications
-  dbus dbus-bin playerctl python3-dbusmock
+  dbus dbus-daemon playerctl python3-dbusmock
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )
