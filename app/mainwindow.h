@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class BrowserView;
+class DesktopIntegration;
 
 // The one window of the application; the page host fills all of it.
 class MainWindow : public QWidget
@@ -21,8 +22,11 @@ public:
 
 private:
     void matchPageToScreen();
+    void integrateWithDesktop();
+    void bringForward();
 
     BrowserView *view;
+    DesktopIntegration *desktop = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -1,5 +1,6 @@
 #include "mediaplayer.h"
 #include "clockwatch.h"
+#include "desktopsettings.h"
 #include "gstreamertuning.h"
 #include "mediatext.h"
 #include "mediavideowidget.h"
@@ -826,6 +827,8 @@ void MediaPlayer::buildSettingsDialog()
         if (!current.isEmpty() && current.first()->description() == effects.at(k))
             form.audioEffectsCombo->setCurrentIndex(k + 1);
     }
+    form.notifyCheckBox->setChecked(DesktopSettings::notificationsEnabled());
+
     // Connected only now, so that building never creates a pending effect.
     connect(form.audioEffectsCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MediaPlayer::effectChanged);
@@ -864,6 +867,7 @@ void MediaPlayer::applySettings()
 {
     const Ui::settings &form = *settingsForm;
     mediaObject.setTransitionTime(int(form.crossFadeSlider->value() * 1000.0f * 0.5f));
+    DesktopSettings::setNotificationsEnabled(form.notifyCheckBox->isChecked());
 
     // With no device listed the output stays where it is.
     const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();

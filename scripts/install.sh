@@ -20,6 +20,9 @@ packages=(
   # the Debian package (CPack's shared-library scan needs file and
   # dpkg-shlibdeps) and the tools that judge it and the installed tree
   file dpkg-dev lintian desktop-file-utils appstream
+  # desktop integration tests: a private session bus, the media-control
+  # client, and stand-ins for the screen saver, portal and notifications
+  dbus dbus-daemon playerctl python3-dbusmock
   # fuzz targets (libFuzzer) and the sanitizer build
   clang libclang-rt-14-dev
 )
