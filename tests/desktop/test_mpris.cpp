@@ -68,7 +68,7 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QVERIFY2(app.start(service.startPage()), qPrintable(app.output()));
     QDBusInterface root(busName, objectPath, QStringLiteral("org.mpris.MediaPlayer2"));
     QCOMPARE(root.property("Identity").toString(), QStringLiteral("Melodrift"));
-    QCOMPARE(root.property("DesktopEntry").toString(), QStringLiteral("melodrift"));
+    QCOMPARE(root.property("DesktopEntry").toString(), QStringLiteral("org.melodrift.Melodrift"));
     QCOMPARE(root.property("SupportedUriSchemes").toStringList(), (QStringList{QStringLiteral("http"), QStringLiteral("https")}));
     QVERIFY(root.property("CanQuit").toBool() && root.property("CanRaise").toBool());
 

@@ -45,7 +45,9 @@ void NotifyTest::songStartingUnseenIsAnnounced_data()
 
     // VLC reads the tags of a song in this process late or never (the second
     // in a player mostly); it is named by its file until then.
-    const QString notify = QStringLiteral("Notify \"Melodrift\" %1 \"melodrift\" %2 \\[\\] \\{\"desktop-entry\": \"melodrift\"\\} -1");
+    const QString notify = QStringLiteral(
+        "Notify \"Melodrift\" %1 \"org\\.melodrift\\.Melodrift\" %2 \\[\\] "
+        "\\{\"desktop-entry\": \"org\\.melodrift\\.Melodrift\"\\} -1");
     QTest::newRow("window not active") << false << true
         << QStringList{notify.arg(0).arg(QStringLiteral("(\"First Light\" \"Lumen &amp; Fox\"|\"a.ogg\" \"\")")),
                        notify.arg(1).arg(QStringLiteral("(\"Second Wind\" \"Neon Harbor\"|\"b.ogg\" \"\")"))};
