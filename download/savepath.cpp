@@ -34,6 +34,15 @@ bool climbsOut(const QString &name)
     return false;
 }
 
+// Where the download folder is the home folder itself, ".bashrc",
+// ".ssh/authorized_keys" or ".config/autostart/x.desktop" would change how
+// the user's programs run.
+bool isHidden(const QString &name)
+{
+    static const QRegularExpression hiddenPart(QStringLiteral("(^|[/\\\\])\\."));
+    return hiddenPart.match(name).hasMatch();
+}
+
 QString refusalFor(const QString &directory, const QString &name)
 {
     if (name.contains(QChar::Null))
@@ -42,6 +51,8 @@ QString refusalFor(const QString &directory, const QString &name)
         return tr("the name is an absolute path outside the download folder");
     if (climbsOut(name))
         return tr("the name leads out of the download folder with \"..\"");
+    if (isHidden(name))
+        return tr("the name holds a hidden file or folder (a part that begins with \".\")");
     QString windowsReading = name;
     windowsReading.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (QDir::cleanPath(directory + windowsReading) == QDir::cleanPath(directory))

@@ -65,17 +65,19 @@ QString sourceName(const Phonon::MediaSource &source)
 QString infoText(const QMultiMap<QString, QString> &metaData,
                  const Phonon::MediaSource &source, const QString &message)
 {
-    const QString artist = cut(metaData.value(QStringLiteral("ARTIST")));
+    // Tags, names and messages come from the media, the page and the back
+    // end: shown as text, inside the screen's own markup.
+    const QString artist = cut(metaData.value(QStringLiteral("ARTIST"))).toHtmlEscaped();
     const QString title = metaData.value(QStringLiteral("TITLE"));
     const int bitrate = metaData.value(QStringLiteral("BITRATE")).toInt();
     const QString name = sourceName(source);
 
     QString text;
     if (!title.isEmpty()) {
-        text += QStringLiteral("Title: ") + highlight + cut(title) + QStringLiteral("<br></font>");
+        text += QStringLiteral("Title: ") + highlight + cut(title).toHtmlEscaped() + QStringLiteral("<br></font>");
     } else if (!name.isEmpty()) {
         const bool isUrl = source.type() == Phonon::MediaSource::Url;
-        text += (isUrl ? QStringLiteral("Url: ") : QStringLiteral("File: ")) + highlight + cut(name)
+        text += (isUrl ? QStringLiteral("Url: ") : QStringLiteral("File: ")) + highlight + cut(name).toHtmlEscaped()
                 + QStringLiteral("</font>");
     }
     if (!artist.isEmpty())
@@ -84,7 +86,7 @@ QString infoText(const QMultiMap<QString, QString> &metaData,
         text += QStringLiteral("<br>Bitrate:  ") + highlight + QString::number(bitrate / 1000)
                 + QStringLiteral("kbit</font>");
     if (!message.isEmpty())
-        text += QStringLiteral("<br>Message:  ") + highlight + message + QStringLiteral("</font>");
+        text += QStringLiteral("<br>Message:  ") + highlight + message.toHtmlEscaped() + QStringLiteral("</font>");
     return text;
 }
 

@@ -9,6 +9,8 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
   libphonon4qt5-dev libphonon4qt5experimental-dev
   libgstreamer1.0-dev
+  # which pages hold Player: the public suffix list and its library
+  libpsl-dev libpsl5 publicsuffix
   # run: both Phonon back ends and what they play through
   phonon4qt5-backend-vlc phonon4qt5-backend-gstreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good

@@ -6,6 +6,7 @@
 #include "browserview.h"
 #include "mainwindow.h"
 #include "chartservice.h"
+#include "pagetrust.h"
 #include "scriptstring.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
@@ -163,6 +164,13 @@ private slots:
     void handlerPassesBodySoFar();
     void handlerCalledFromAnswerCallback_data();
     void handlerCalledFromAnswerCallback();
+    void boundedLookups_data();
+    void boundedLookups();
+
+    void trustRule_data();
+    void trustRule();
+    void otherSitesGetNothing_data();
+    void otherSitesGetNothing();
 
     void literalEvaluatesToText_data();
     void literalEvaluatesToText();
@@ -174,6 +182,7 @@ private slots:
 
 private:
     void answers_data();
+    void showChartPage();
     QWebFrame *frame() const;
     QVariant js(const QString &script) const;
     QStringList received(const QString &kind) const;
@@ -184,13 +193,15 @@ private:
     QString slowUrl(int ms, const QString &body) const;
 
     ChartService service;
+    // Another site: its pages are not the chart service's.
+    ChartService otherSite;
     std::unique_ptr<BrowserView> view;
     QGraphicsWebView *webView = nullptr;
 };
 
 void BridgeTest::initTestCase()
 {
-    QVERIFY2(service.start(), "the stand-in chart service did not start");
+    QVERIFY2(service.start() && otherSite.start(), "the stand-in chart service did not start");
 
     MainWindow::prepareApplication();
     qputenv("MELODRIFT_START_URL", service.startPage().toEncoded());
@@ -199,15 +210,25 @@ void BridgeTest::initTestCase()
     view->show();
     webView = TestSupport::webViewIn(view.get());
     QVERIFY(webView);
+    showChartPage();
+    previousHandler = qInstallMessageHandler(captureMessages);
+}
+
+void BridgeTest::showChartPage()
+{
+    if (!js(QStringLiteral("window.chartReady === true")).toBool())
+        webView->load(service.startPage());
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
     // Kept so that tests which wrap the page's callbacks can put them back.
-    js(QStringLiteral("window.originalYoutube = process_youtube; window.originalAjax = process_ajax;"));
-    previousHandler = qInstallMessageHandler(captureMessages);
+    js(QStringLiteral("if (!window.originalYoutube) {"
+                      " window.originalYoutube = process_youtube; window.originalAjax = process_ajax; }"));
 }
 
 void BridgeTest::init()
 {
+    // Cases that leave the chart page come back to it here.
+    showChartPage();
     js(QStringLiteral("process_youtube = window.originalYoutube; process_ajax = window.originalAjax;"
                       "received.youtube.length = 0; received.ajax.length = 0; delete window.injected;"));
     appMessages.clear();
@@ -224,6 +245,7 @@ void BridgeTest::cleanupTestCase()
     qInstallMessageHandler(previousHandler);
     view.reset();
     service.stop();
+    otherSite.stop();
 }
 
 QWebFrame *BridgeTest::frame() const
@@ -660,6 +682,124 @@ void BridgeTest::handlerCalledFromAnswerCallback()
     QTest::qWait(pendingKind.isEmpty() ? 300 : 3500);
     QCOMPARE(received(QStringLiteral("youtube")), youtube);
     QCOMPARE(received(QStringLiteral("ajax")), ajax);
+}
+
+void BridgeTest::boundedLookups_data()
+{
+    QTest::addColumn<QByteArray>("rawResponse"); // served by a RawServer when not empty
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("why"); // in the debug output
+
+    const int cap = 64 * 1024 * 1024;
+    QStringList firstEmpty{QString()};
+    for (int i = 0; i < 32; ++i)
+        firstEmpty.append(QStringLiteral("slow"));
+    QTest::newRow("announced larger than 64 MiB")
+        << QByteArray() << service.url(QStringLiteral("answer?size=%1").arg(cap + 1)).toString() << 1
+        << QStringList{QString()} << "larger than 64 MiB";
+    QTest::newRow("grows beyond 64 MiB") << "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(cap + 1, 'x') << QString() << 1
+                                         << QStringList{QString()} << "larger than 64 MiB";
+    QTest::newRow("33 at once") << QByteArray() << slowUrl(2000, QStringLiteral("slow")) << 33 << firstEmpty
+                                << "32 lookups are pending";
+    // The service sends 64 KiB, then stands still for longer than the bound.
+    QTest::newRow("no progress for 60 s") << QByteArray()
+                                          << service.url(QStringLiteral("answer?size=131072&pause_ms=70000")).toString()
+                                          << 1 << QStringList{textOfAllBytes(patternAnswer(65536))} << "no progress for 60 s";
+}
+
+void BridgeTest::boundedLookups()
+{
+    QFETCH(QByteArray, rawResponse);
+    QFETCH(QString, url);
+    QFETCH(int, count);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, why);
+    std::unique_ptr<RawServer> raw;
+    if (!rawResponse.isEmpty()) {
+        raw = std::make_unique<RawServer>(rawResponse);
+        url = raw->url();
+    }
+    QString calls;
+    for (int i = 0; i < count; ++i)
+        calls += lookupCall(QStringLiteral("youtube"), url);
+    js(calls);
+    QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")), answers.size(), 90000);
+    QCOMPARE(received(QStringLiteral("youtube")), answers);
+    QVERIFY2(!appMessages.filter(why).isEmpty(), qPrintable(appMessages.join(QLatin1Char('\n'))));
+}
+
+// Which pages hold Player -------------------------------------------------
+
+void BridgeTest::trustRule_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("extraHosts");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("trusted");
+
+    const QString charts = QStringLiteral("http://charts.example.com/charts/v3.6w_pro/cutter11.php");
+    QTest::newRow("subdomain, any port and scheme") << charts << "" << "https://m.example.com:8443/" << true;
+    QTest::newRow("registrable domain itself") << charts << "" << "http://EXAMPLE.com./" << true;
+    QTest::newRow("another domain") << charts << "" << "http://example.org/" << false;
+    QTest::newRow("name ending like it") << charts << "" << "http://charts.example.com.evil.test/" << false;
+    QTest::newRow("under co.uk, same site") << "http://charts.example.co.uk/" << "" << "http://m.example.co.uk/" << true;
+    QTest::newRow("under co.uk, another site") << "http://charts.example.co.uk/" << "" << "http://other.co.uk/" << false;
+    QTest::newRow("private suffix") << "https://charts.github.io/" << "" << "https://evil.github.io/" << false;
+    QTest::newRow("address, other port") << "http://127.0.0.1:8650/a" << "" << "http://127.0.0.1:8651/a" << false;
+    QTest::newRow("IPv6 address") << "http://[::1]:8650/a" << "" << "http://[::1]:8650/b" << true;
+    QTest::newRow("listed host") << charts << " partner.example.net ,x.test" << "https://partner.example.net:81/" << true;
+    QTest::newRow("below a listed host") << charts << "partner.example.net" << "http://a.partner.example.net/" << false;
+    QTest::newRow("start page not on the web") << "file:///srv/chart.html" << "" << "file:///srv/chart.html" << false;
+}
+
+void BridgeTest::trustRule()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, extraHosts);
+    QFETCH(QString, page);
+    QFETCH(bool, trusted);
+    QCOMPARE(PageTrust(QUrl(start), extraHosts.split(QLatin1Char(','))).trusts(QUrl(page)), trusted);
+}
+
+void BridgeTest::otherSitesGetNothing_data()
+{
+    QTest::addColumn<QString>("navigation"); // run in the chart page
+    QTest::addColumn<QString>("seen");       // typeof Player, as the page reached saw it
+
+    const QString probe = QStringLiteral("<script>window.seen = typeof Player; window.got = [];"
+                                         "function ge() { return {value: '0'}; }"
+                                         "function process_youtube(t) { got.push(t); }"
+                                         "function player() { got.push('next item'); }</script>");
+    auto literal = [](const QUrl &url) { return ScriptString::literal(url.toString(QUrl::FullyEncoded)); };
+    const QUrl there = otherSite.page(probe);
+    const QUrl framing = otherSite.page(QStringLiteral("<script>top.location = %1;</script>").arg(literal(there)));
+    QTest::newRow("another page of the service") << "location.href = " + literal(service.page(probe)) << "object";
+    QTest::newRow("link to another site") << "var a = document.createElement('a'); a.href = " + literal(there)
+                                                 + "; document.body.appendChild(a); a.click();"
+                                          << "undefined";
+    QTest::newRow("top.location from another site's frame")
+        << "var f = document.createElement('iframe'); f.src = " + literal(framing) + "; document.body.appendChild(f);"
+        << "undefined";
+    QTest::newRow("data page") << "location.href = " + ScriptString::literal("data:text/html," + probe) << "undefined";
+}
+
+void BridgeTest::otherSitesGetNothing()
+{
+    QFETCH(QString, navigation);
+    QFETCH(QString, seen);
+    // A lookup is under way, and a player finishes, when the page is replaced.
+    lookup(QStringLiteral("youtube"), slowUrl(2500, QStringLiteral("late")));
+    js(navigation);
+    QTRY_COMPARE_WITH_TIMEOUT(js(QStringLiteral("window.seen")).toString(), seen, 15000);
+    view->goToNextItem();
+    QTest::qWait(3000);
+    const bool chart = seen == QLatin1String("object");
+    QCOMPARE(js(QStringLiteral("got.join()")).toString(), chart ? QStringLiteral("next item,late") : QString());
+    // The site is named once in the debug output, and so is each thing dropped.
+    QCOMPARE(appMessages.filter(QStringLiteral("Player withheld")).size(), chart ? 0 : 1);
+    QCOMPARE(appMessages.filter(QStringLiteral("Dropped")).size(), chart ? 0 : 2);
 }
 
 // Script string literals --------------------------------------------------

@@ -63,7 +63,7 @@ private:
 
 QUrl HandoffTest::startPage() const
 {
-    return QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/test_handoff_page.html")));
+    return service.pageFromFile(QStringLiteral("tests/browser/test_handoff_page.html"));
 }
 
 QString HandoffTest::readyScript() const

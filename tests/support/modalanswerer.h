@@ -12,8 +12,8 @@
 
 // Answers the application's modal dialogs as they open, in the order the test
 // queued its answers, so no test waits on a dialog. Every dialog that opens is
-// recorded: its window title, and a message box's text or another dialog's
-// title. One that opens when no answer is left gets the fallback answer,
+// recorded: its window title, and a message box's text (prefixed "markup: "
+// when the box would read it as rich text) or another dialog's title. One that opens when no answer is left gets the fallback answer,
 // which by default declines it (a message box's escape button, a dialog's
 // reject) and counts it as unexpected.
 class ModalAnswerer : public QObject
