@@ -73,7 +73,7 @@ void NotifyTest::songStartingUnseenIsAnnounced()
         QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
     }
     for (const QString &song : qAsConst(songs)) {
-        app.view()->play_link(QUrl::fromLocalFile(song).toString());
+        app.view()->listeningPlayer()->playFile(song);
         QTRY_COMPARE_WITH_TIMEOUT(app.firstPlayer()->state(), Phonon::PlayingState, 20000);
         QTest::qWait(2000);
     }
