@@ -15,7 +15,8 @@ public:
 
     // What the process sets up before the window exists: script and
     // plug-ins in every page, settings kept as INI files, the id the
-    // desktop knows the application by, icons drawn for scaled screens.
+    // desktop knows the application by, icons drawn for scaled screens,
+    // the texts in the user's language.
     static void prepareApplication();
 
     BrowserView *browserView() const { return view; }

@@ -98,9 +98,10 @@ QString BrowserView::errorPage()
     return QStringLiteral("\t") + indent + QStringLiteral("<html>")
            + QStringLiteral("\t\t") + indent
            + QStringLiteral("<body onload='' style='background:black;color:white;'>")
-           + QStringLiteral("\t\t\t") + indent + QStringLiteral("Check your internet connection!<br><br>")
+           + QStringLiteral("\t\t\t") + indent + tr("Check your internet connection!")
+           + QStringLiteral("<br><br>")
            + QStringLiteral("\t\t\t") + indent + QStringLiteral("<a style='color:white;' href='") + start
-           + QStringLiteral("'>Try again</a>")
+           + QStringLiteral("'>") + tr("Try again") + QStringLiteral("</a>")
            + QStringLiteral("\t\t") + indent + QStringLiteral("</body>")
            + QStringLiteral("\t") + indent + QStringLiteral("</html>");
 }

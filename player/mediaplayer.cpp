@@ -929,7 +929,8 @@ void MediaPlayer::configureEffect()
     dialog.setWindowTitle(tr("Configure effect"));
     auto *layout = new QVBoxLayout(&dialog);
 
-    auto *description = new QLabel(QStringLiteral("<b>Description:</b><br>") + chosen.description(), &dialog);
+    const QString heading = QStringLiteral("<b>") + tr("Description:") + QStringLiteral("</b><br>");
+    auto *description = new QLabel(heading + chosen.description(), &dialog);
     description->setWordWrap(true);
     layout->addWidget(description);
 

@@ -1,10 +1,17 @@
 #include "mediatext.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <phonon/MediaSource>
 
 namespace {
+// The information screen is the player's, and so are its words.
+struct Words
+{
+    Q_DECLARE_TR_FUNCTIONS(MediaPlayer)
+};
+
 const int maxNameLength = 30;
 const QString highlight = QStringLiteral("<font color=#ffeeaa>");
 
@@ -74,19 +81,19 @@ QString infoText(const QMultiMap<QString, QString> &metaData,
 
     QString text;
     if (!title.isEmpty()) {
-        text += QStringLiteral("Title: ") + highlight + cut(title).toHtmlEscaped() + QStringLiteral("<br></font>");
+        text += Words::tr("Title: ") + highlight + cut(title).toHtmlEscaped() + QStringLiteral("<br></font>");
     } else if (!name.isEmpty()) {
         const bool isUrl = source.type() == Phonon::MediaSource::Url;
-        text += (isUrl ? QStringLiteral("Url: ") : QStringLiteral("File: ")) + highlight + cut(name).toHtmlEscaped()
+        text += (isUrl ? Words::tr("Url: ") : Words::tr("File: ")) + highlight + cut(name).toHtmlEscaped()
                 + QStringLiteral("</font>");
     }
     if (!artist.isEmpty())
-        text += QStringLiteral("Artist:  ") + highlight + artist + QStringLiteral("</font>");
+        text += Words::tr("Artist:  ") + highlight + artist + QStringLiteral("</font>");
     if (bitrate != 0)
-        text += QStringLiteral("<br>Bitrate:  ") + highlight + QString::number(bitrate / 1000)
+        text += QStringLiteral("<br>") + Words::tr("Bitrate:  ") + highlight + QString::number(bitrate / 1000)
                 + QStringLiteral("kbit</font>");
     if (!message.isEmpty())
-        text += QStringLiteral("<br>Message:  ") + highlight + message.toHtmlEscaped() + QStringLiteral("</font>");
+        text += QStringLiteral("<br>") + Words::tr("Message:  ") + highlight + message.toHtmlEscaped() + QStringLiteral("</font>");
     return text;
 }
 

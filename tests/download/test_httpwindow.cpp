@@ -1,9 +1,11 @@
 #include "fixtureserver.h"
 #include "httpwindow.h"
+#include "mainwindow.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,7 @@ private slots:
     void acceptedRedirectRestartsIntoTheSameTarget_data();
     void acceptedRedirectRestartsIntoTheSameTarget();
     void authenticationForm();
+    void textsInTheUsersLanguage();
     void certificateQuestion_data();
     void certificateQuestion();
     void unsafeNamesAreRefusedWithoutRequest_data();
@@ -78,6 +81,7 @@ ModalAnswerer::Answer fillCredentials(const QString &user, const QString &passwo
 
 void TestHttpWindow::initTestCase()
 {
+    MainWindow::prepareApplication();
     QVERIFY(certificates.isValid());
     const QString dir = certificates.path() + QLatin1Char('/');
     // Right name, only self-signed: one error. Wrong name and meant for
@@ -337,6 +341,43 @@ void TestHttpWindow::authenticationForm()
     QCOMPARE(echo, QLineEdit::Normal);
     QString why;
     QVERIFY2(FixtureServer::fileHoldsPattern(target("members.bin"), 6000, &why), qPrintable(why));
+}
+
+// German under a German LANG (test_httpwindow_de), English byte for byte
+// otherwise; the buttons are Qt's own texts.
+void TestHttpWindow::textsInTheUsersLanguage()
+{
+    const int language = qgetenv("LANG").startsWith("de") ? 1 : 0;
+    const QString refused = target("../x.txt");
+    const QList<QStringList> texts = {
+        {"Unable to save the file " + refused + ": the name leads out of the download folder with \"..\".",
+         "Die Datei " + refused + " kann nicht gespeichert werden: der Name führt mit „..“ aus dem Download-Ordner heraus."},
+        {"Http authentication required", "HTTP-Authentifizierung erforderlich"},
+        {"You need to supply a Username and a Password to access this site",
+         "Für den Zugriff auf diese Seite sind ein Benutzername und ein Passwort erforderlich"},
+        {"Site:", "Seite:"}, {"Members at 127.0.0.1", "Members auf 127.0.0.1"},
+        {"Username:", "Benutzername:"}, {"Password:", "Passwort:"}, {"OK", "OK"}, {"Cancel", "Abbrechen"}};
+    QStringList form;
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok).then([&form](QWidget *dialog) {
+        for (const char *name : {"label", "label_4", "siteDescription", "label_2", "label_3"})
+            form << dialog->findChild<QLabel *>(name)->text();
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        form << buttons->button(QDialogButtonBox::Ok)->text() << buttons->button(QDialogButtonBox::Cancel)->text();
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    answerer.then(QMessageBox::Ok);
+    HttpWindow refusing;
+    refusing.downloadFile(server.http("/bytes/10").toString(), QStringLiteral("../x.txt"));
+    HttpWindow asking;
+    asking.downloadFile(server.http("/auth/10").toString(), QStringLiteral("members.bin"));
+    QTRY_VERIFY(!asking.isDownloading());
+
+    QVERIFY(answerer.answeredAll());
+    QStringList expected;
+    for (const QStringList &text : texts)
+        expected << text.at(language);
+    QCOMPARE(answerer.seen.mid(0, 2) + form, expected);
 }
 
 void TestHttpWindow::certificateQuestion_data()
