@@ -117,6 +117,10 @@
         <source>the name does not name a file inside the download folder</source>
         <translation>der Name bezeichnet keine Datei im Download-Ordner</translation>
     </message>
+    <message>
+        <source>the name holds a hidden file or folder (a part that begins with &quot;.&quot;)</source>
+        <translation>der Name enthält eine versteckte Datei oder einen versteckten Ordner (einen Teil, der mit &quot;.&quot; beginnt)</translation>
+    </message>
 </context>
 <context>
     <name>MediaPlayer</name>
@@ -306,6 +310,10 @@
     <message>
         <source>10 Sec </source>
         <translation>10 s </translation>
+    </message>
+    <message>
+        <source>Notify when a new song starts</source>
+        <translation>Benachrichtigen, wenn ein neues Lied beginnt</translation>
     </message>
 </context>
 </TS>
