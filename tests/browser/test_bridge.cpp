@@ -6,6 +6,7 @@
 #include "browserview.h"
 #include "mainwindow.h"
 #include "chartservice.h"
+#include "messagelog.h"
 #include "pagetrust.h"
 #include "scriptstring.h"
 #include "testenvironment.h"
@@ -22,23 +23,6 @@
 #include <memory>
 
 namespace {
-
-// Debug messages the application wrote, without the page's own console
-// messages (those end in " on line:N Source:URL").
-QStringList appMessages;
-QtMessageHandler previousHandler = nullptr;
-
-void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    const bool console = message.contains(QLatin1String(" on line:")) && message.contains(QLatin1String(" Source:"));
-    if (type == QtDebugMsg) {
-        if (!console)
-            appMessages.append(message);
-        return;
-    }
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
 
 // What process_youtube must receive: the bytes up to the first zero byte,
 // each as the character of the same number.
@@ -196,6 +180,7 @@ private:
     // Another site: its pages are not the chart service's.
     ChartService otherSite;
     std::unique_ptr<BrowserView> view;
+    std::unique_ptr<MessageLog> messages;
     QGraphicsWebView *webView = nullptr;
 };
 
@@ -211,7 +196,8 @@ void BridgeTest::initTestCase()
     webView = TestSupport::webViewIn(view.get());
     QVERIFY(webView);
     showChartPage();
-    previousHandler = qInstallMessageHandler(captureMessages);
+    // Answers of megabytes pass through the page's console; they stay in the log.
+    messages = std::make_unique<MessageLog>(MessageLog::EchoAllButDebug);
 }
 
 void BridgeTest::showChartPage()
@@ -231,7 +217,7 @@ void BridgeTest::init()
     showChartPage();
     js(QStringLiteral("process_youtube = window.originalYoutube; process_ajax = window.originalAjax;"
                       "received.youtube.length = 0; received.ajax.length = 0; delete window.injected;"));
-    appMessages.clear();
+    messages->clear();
 }
 
 void BridgeTest::cleanup()
@@ -242,7 +228,7 @@ void BridgeTest::cleanup()
 
 void BridgeTest::cleanupTestCase()
 {
-    qInstallMessageHandler(previousHandler);
+    messages.reset();
     view.reset();
     service.stop();
     otherSite.stop();
@@ -484,6 +470,7 @@ void BridgeTest::refusedLookup()
     lookup(kind, url);
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind), 1, 10000);
     QCOMPARE(received(kind), QStringList{QString()});
+    const QStringList appMessages = messages->debug();
     QVERIFY2(!appMessages.isEmpty(), "no debug message says why the lookup was refused");
     if (!url.isEmpty()) {
         const bool named = std::any_of(appMessages.cbegin(), appMessages.cend(),
@@ -716,6 +703,9 @@ void BridgeTest::boundedLookups()
     QFETCH(int, count);
     QFETCH(QStringList, answers);
     QFETCH(QString, why);
+    // A minute of waiting runs apart from the quick tier (test_bridge_stall).
+    if (why.startsWith(QLatin1String("no progress")) && !qEnvironmentVariableIsSet("MELODRIFT_SLOW_CASES"))
+        QSKIP("runs as test_bridge_stall");
     std::unique_ptr<RawServer> raw;
     if (!rawResponse.isEmpty()) {
         raw = std::make_unique<RawServer>(rawResponse);
@@ -727,6 +717,7 @@ void BridgeTest::boundedLookups()
     js(calls);
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")), answers.size(), 90000);
     QCOMPARE(received(QStringLiteral("youtube")), answers);
+    const QStringList appMessages = messages->debug();
     QVERIFY2(!appMessages.filter(why).isEmpty(), qPrintable(appMessages.join(QLatin1Char('\n'))));
 }
 
@@ -798,6 +789,7 @@ void BridgeTest::otherSitesGetNothing()
     const bool chart = seen == QLatin1String("object");
     QCOMPARE(js(QStringLiteral("got.join()")).toString(), chart ? QStringLiteral("next item,late") : QString());
     // The site is named once in the debug output, and so is each thing dropped.
+    const QStringList appMessages = messages->debug();
     QCOMPARE(appMessages.filter(QStringLiteral("Player withheld")).size(), chart ? 0 : 1);
     QCOMPARE(appMessages.filter(QStringLiteral("Dropped")).size(), chart ? 0 : 2);
 }
@@ -903,7 +895,7 @@ void BridgeTest::launchMarket()
         QCOMPARE(catcher.urls, QList<QUrl>{QUrl(location)});
     } else {
         QCOMPARE(catcher.urls, QList<QUrl>{});
-        QVERIFY2(!appMessages.isEmpty(), "no debug message says why the link was refused");
+        QVERIFY2(!messages->debug().isEmpty(), "no debug message says why the link was refused");
     }
     // Nothing is answered to the page.
     QCOMPARE(receivedCount(QStringLiteral("youtube")) + receivedCount(QStringLiteral("ajax")), 0);

@@ -9,7 +9,8 @@ MessageLog *active = nullptr;
 QMutex guard;
 } // namespace
 
-MessageLog::MessageLog()
+MessageLog::MessageLog(Echo echo)
+    : echo(echo)
 {
     Q_ASSERT(!active);
     active = this;
@@ -31,7 +32,8 @@ void MessageLog::capture(QtMsgType type, const QMessageLogContext &context, cons
         if (!active)
             return;
         active->all.append({type, text});
-        next = active->previous;
+        if (type != QtDebugMsg || active->echo == EchoAll)
+            next = active->previous;
     }
     if (next)
         next(type, context, text);

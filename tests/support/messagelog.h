@@ -21,7 +21,11 @@ public:
         QString text;
     };
 
-    MessageLog();
+    // Whether debug messages also reach the test's output; suites that pass
+    // megabytes through the page keep them to the log.
+    enum Echo { EchoAll, EchoAllButDebug };
+
+    explicit MessageLog(Echo echo = EchoAll);
     ~MessageLog();
 
     void clear();
@@ -39,6 +43,7 @@ private:
 
     QList<Entry> all;
     QtMessageHandler previous = nullptr;
+    Echo echo;
 };
 
 #endif // MESSAGELOG_H
