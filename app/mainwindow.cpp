@@ -59,14 +59,13 @@ void MainWindow::integrateWithDesktop()
 {
     desktop = new DesktopIntegration(this);
     desktop->setCanGoNext([this] { return view->holdsChartPage(); });
-    // The page host may have made its first player by now, or announce it
-    // later, like every player after it.
-    const auto add = [this](MediaPlayer *player) { desktop->addPlayer(player, player == view->listeningPlayer()); };
-    if (view->listeningPlayer())
-        add(view->listeningPlayer());
-    if (view->currentPlayer())
-        add(view->currentPlayer());
-    connect(view, &BrowserView::playerCreated, desktop, add);
+    // The page host announces every player it makes, the hidden first one
+    // too, which comes once the page has loaded and always before the
+    // others: asking for it here never makes one.
+    connect(view, &BrowserView::playerCreated, desktop,
+            [this](MediaPlayer *player) { desktop->addPlayer(player, player == view->listeningPlayer()); });
+    // The controls may want it before the page has loaded.
+    desktop->setListeningPlayerSource([this] { return view->listeningPlayer(); });
     connect(desktop, &DesktopIntegration::quitRequested, view, &BrowserView::exit);
     connect(desktop, &DesktopIntegration::nextRequested, view, &BrowserView::goToNextItem);
     connect(desktop, &DesktopIntegration::raiseRequested, this, &MainWindow::bringForward);

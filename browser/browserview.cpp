@@ -78,10 +78,12 @@ BrowserView::BrowserView(QWidget *parent)
     setFrameShape(QFrame::NoFrame);
     setupWebView();
     loadStartPage();
-
-    mediaPlayer = new MediaPlayer(nullptr);
-    firstPlayer = mediaPlayer;
-    connect(mediaPlayer, &MediaPlayer::play_finished, this, &BrowserView::closeMedia);
+    // Loading the player's back end holds the GUI thread for about as long
+    // as the engine takes to show the chart page, so the page goes first
+    // (listeningPlayer() makes the player sooner for whoever needs it).
+    // Queued, so that the load's own handlers run before it.
+    connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::prepareListeningPlayer,
+            Qt::QueuedConnection);
 }
 
 BrowserView::~BrowserView()
@@ -213,6 +215,32 @@ void BrowserView::resizeEvent(QResizeEvent *event)
     }
     if (mediaPlayer)
         mediaPlayer->resize(QSize(w, h));
+}
+
+void BrowserView::prepareListeningPlayer()
+{
+    listeningPlayer();
+}
+
+MediaPlayer *BrowserView::listeningPlayer()
+{
+    if (firstPlayer)
+        return firstPlayer;
+    firstPlayer = new MediaPlayer(nullptr);
+    connect(firstPlayer, &MediaPlayer::play_finished, this, &BrowserView::closeMedia);
+    if (!mediaPlayer) {
+        mediaPlayer = firstPlayer;
+        // As resizeEvent would have sized it, had it been there.
+        if (testAttribute(Qt::WA_Resized))
+            mediaPlayer->resize(size());
+    }
+    emit playerCreated(firstPlayer);
+    return firstPlayer;
+}
+
+MediaPlayer *BrowserView::currentPlayer()
+{
+    return mediaPlayer ? mediaPlayer : listeningPlayer();
 }
 
 void BrowserView::evaluateInChartPage(const QString &script, const char *what)
@@ -389,6 +417,8 @@ void BrowserView::showMedia(QUrl url)
         return;
     }
     qDebug() << "Video play: " << location;
+    // The hidden player always comes first, as the desktop's controls expect.
+    listeningPlayer();
     mediaPlayer = new MediaPlayer(nullptr);
     mediaPlayer->playLocation(location);
     mediaPlayer->resize(width(), height());
@@ -409,12 +439,12 @@ void BrowserView::play_link(QString location)
         qDebug() << "Media refused, not a network location:" << location;
         return;
     }
-    mediaPlayer->playLocation(location);
+    currentPlayer()->playLocation(location);
 }
 
 void BrowserView::stop()
 {
-    mediaPlayer->stop();
+    currentPlayer()->stop();
 }
 
 void BrowserView::goToNextItem()

@@ -38,14 +38,18 @@ public:
     // What a finished player does: tells the chart page to go on to its
     // next item (dropped when another site's page is shown).
     void goToNextItem();
-    // The player that play_link and stop() act on now.
-    MediaPlayer *currentPlayer() const { return mediaPlayer; }
-    // The hidden first player, where the page's songs play.
-    MediaPlayer *listeningPlayer() const { return firstPlayer; }
+    // The player that play_link and stop() act on now: the latest showMedia
+    // player, else the hidden first one (made here if it is not yet).
+    MediaPlayer *currentPlayer();
+    // The hidden first player, where the page's songs play. Its back end
+    // takes longer to load than the chart page, so the view makes it once
+    // the first page has loaded; whatever needs it sooner (the page's
+    // play_link or stop(), the desktop's controls) has it made here.
+    MediaPlayer *listeningPlayer();
 
 signals:
-    // A media player made for the page after the view was built (the
-    // first one exists once the constructor returns: currentPlayer()).
+    // Every media player made for the page, the hidden first one included,
+    // which appears after the view was built.
     void playerCreated(MediaPlayer *player);
 
 public slots:
@@ -73,6 +77,7 @@ private slots:
     void closeMedia();
     void windowObjectCleared();
     void mainFrameLoadStarted();
+    void prepareListeningPlayer();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -65,6 +65,17 @@ void DesktopIntegration::setCanGoNext(const std::function<bool()> &canGoNext)
         mpris->setCanGoNext(canGoNext);
 }
 
+void DesktopIntegration::setListeningPlayerSource(const std::function<MediaPlayer *()> &source)
+{
+    if (!mpris)
+        return;
+    mpris->setListeningPlayerSource([this, source] {
+        MediaPlayer *player = source();
+        addPlayer(player, true);
+        return player;
+    });
+}
+
 QString DesktopIntegration::desktopEntry()
 {
     QString id = QGuiApplication::desktopFileName();

@@ -35,6 +35,9 @@ public:
     void addPlayer(MediaPlayer *player, bool listening);
     // Whether the controls' Next can move the page on now.
     void setCanGoNext(const std::function<bool()> &canGoNext);
+    // Gives the listening player when the controls need one before it was
+    // handed in (made on demand; it is then handed in through addPlayer).
+    void setListeningPlayerSource(const std::function<MediaPlayer *()> &source);
 
     // The desktop file's id, without ".desktop".
     static QString desktopEntry();

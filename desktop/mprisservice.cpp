@@ -1,5 +1,6 @@
 #include "mprisservice.h"
 
+#include "desktopsettings.h"
 #include "mediaplayer.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
@@ -189,7 +190,11 @@ QVariantMap MprisService::metadata() const
 
 double MprisService::volume() const
 {
-    if (!active || active->output()->isMuted())
+    // Before the page host has made its first player: the volume that one
+    // will start with.
+    if (!active)
+        return DesktopSettings::hasVolume() ? (DesktopSettings::muted() ? 0.0 : DesktopSettings::volume()) : 1.0;
+    if (active->output()->isMuted())
         return 0.0;
     const double volume = active->output()->volume();
     // The VLC back end reports "not a number" before its first source.
@@ -198,6 +203,9 @@ double MprisService::volume() const
 
 void MprisService::setVolume(double volume)
 {
+    // A volume chosen before the page has loaded is kept all the same.
+    if (!active)
+        listeningPlayer();
     if (!active || std::isnan(volume))
         return;
     volume = qBound(0.0, volume, 1.0);
@@ -296,7 +304,7 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
     QString refusal;
     if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         refusal = QStringLiteral("Melodrift opens only http and https locations, not %1").arg(uri);
-    else if (!listening)
+    else if (!listeningPlayer())
         refusal = QStringLiteral("Melodrift has no player yet");
     if (!refusal.isEmpty()) {
         message.setDelayedReply(true);
@@ -304,6 +312,15 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
         return;
     }
     listening->playLocation(QString::fromUtf8(url.toEncoded()));
+}
+
+// The page host makes its listening player once its page has loaded; asked
+// for sooner, the source makes it then and hands it in through addPlayer.
+MediaPlayer *MprisService::listeningPlayer()
+{
+    if (!listening && listeningSource)
+        listeningSource();
+    return listening;
 }
 
 QVariantMap MprisService::playerProperties() const

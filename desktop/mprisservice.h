@@ -32,6 +32,7 @@ public:
 
     void addPlayer(MediaPlayer *player, bool listening);
     void setCanGoNext(const std::function<bool()> &check) { canGoNextCheck = check; }
+    void setListeningPlayerSource(const std::function<MediaPlayer *()> &source) { listeningSource = source; }
 
     // org.mpris.MediaPlayer2
     QStringList supportedMimeTypes() const;
@@ -72,6 +73,7 @@ private:
     QVariantMap playerProperties() const;
     void publishChanges();
     void moveTo(qint64 positionMs);
+    MediaPlayer *listeningPlayer();
 
     QDBusConnection bus;
     QString ownName;
@@ -82,6 +84,7 @@ private:
     QHash<MediaPlayer *, quint64> trackOf;
     quint64 tracksStarted = 0;
     std::function<bool()> canGoNextCheck;
+    std::function<MediaPlayer *()> listeningSource;
     // Changes arrive in bursts; they are announced together once the burst is over.
     QTimer announce;
     QVariantMap announced;

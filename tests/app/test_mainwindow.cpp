@@ -1,6 +1,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mainwindow.h"
+#include "mediaplayer.h"
 #include "messagelog.h"
 #include "mwebview.h"
 #include "paths.h"
@@ -75,6 +76,15 @@ int sharpSteps(const QImage &image, const QRect &area)
         }
     }
     return steps;
+}
+
+QWidget *hiddenPlayer()
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->inherits("MediaPlayer") && !top->isVisible())
+            return top;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -183,21 +193,19 @@ void TestMainWindow::fillsTheFixedWindow()
     QCOMPARE(bar->width(), 640);
     QCOMPARE(bar->height(), bar->sizeHint().height());
 
-    // The hidden first player is kept at the view's size as well.
-    QWidget *player = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (top->inherits("MediaPlayer") && !top->isVisible())
-            player = top;
-    }
-    QVERIFY(player);
-    QCOMPARE(player->size(), QSize(640, 480));
-
     // Loading the page must not change any of it.
     QVERIFY(waitForLoad(true));
     QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
     QCOMPARE(web->geometry(), QRectF(0, 0, 640, 480));
     QCOMPARE(web->page()->viewportSize(), QSize(640, 480));
     QCOMPARE(window->size(), QSize(640, 480));
+
+    // The hidden first player, made once the page has loaded, is kept at
+    // the view's size as well.
+    QWidget *player = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT(player = hiddenPlayer(), 10000);
+    QCOMPARE(player, view->listeningPlayer());
+    QCOMPARE(player->size(), QSize(640, 480));
 }
 
 void TestMainWindow::showsTheChartWithPlayer()

@@ -29,6 +29,7 @@ class MprisTest : public QObject
 private slots:
     void initTestCase();
     void playerctlSteersTheListeningPlayer();
+    void openedBeforeThePageHasLoaded();
     void withoutSessionBusItPlaysAsBefore();
     void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &);
 
@@ -108,6 +109,23 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QVERIFY(!requested(QStringLiteral("paper-satellites.ogg")));
     QCOMPARE(app.output().count(QStringLiteral("Video play:")), 1);
 
+    const QString quitting = app.quit();
+    QVERIFY2(quitting.isEmpty(), qPrintable(quitting));
+}
+
+// The listening player is made once the page has loaded; a song opened
+// through the controls sooner, while an image holds the load, plays all the same.
+void MprisTest::openedBeforeThePageHasLoaded()
+{
+    QUrl page = service.url(QStringLiteral("status/200"));
+    page.setQuery(QUrlQuery{{QStringLiteral("type"), QStringLiteral("text/html")},
+                            {QStringLiteral("body"), QString::fromLatin1(QUrl::toPercentEncoding(
+                                 QStringLiteral("<img src='/slow?ms=60000'>")))}});
+    ApplicationProcess app;
+    QVERIFY2(app.start(page), qPrintable(app.output()));
+    QCOMPARE(ApplicationProcess::playerctl({QStringLiteral("open"), media(QStringLiteral("low-tide.ogg"))}), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(ApplicationProcess::playerctl({QStringLiteral("status")}), QStringLiteral("Playing"), 20000);
+    QCOMPARE(metadata(QStringLiteral("xesam:url")), media(QStringLiteral("low-tide.ogg")));
     const QString quitting = app.quit();
     QVERIFY2(quitting.isEmpty(), qPrintable(quitting));
 }

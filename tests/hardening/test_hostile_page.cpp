@@ -90,6 +90,8 @@ void HostilePageTest::initTestCase()
     QVERIFY(webView);
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
+    // The hidden player, made once the page has loaded, is the only one.
+    QTRY_COMPARE_WITH_TIMEOUT(playerCount(), 1, 30000);
 }
 
 void HostilePageTest::init()

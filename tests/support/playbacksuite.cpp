@@ -35,11 +35,6 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
     mainWindow->setFixedSize(640, 480);
     mainWindow->setVisible(true);
 
-    const QList<MediaPlayer *> made = takeNewPlayers();
-    if (made.size() != 1)
-        return false;
-    first = made.first();
-
     web = TestSupport::webViewIn(view());
     if (!web || !QTest::qWaitForWindowExposed(mainWindow.get()))
         return false;
@@ -54,7 +49,12 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
             return false;
         QTest::qWait(50);
     }
-    return true;
+    // The view makes its hidden player by itself once the page has loaded,
+    // and no other.
+    QList<MediaPlayer *> made;
+    (void)QTest::qWaitFor([&] { return !(made += takeNewPlayers()).isEmpty(); }, 30000);
+    first = made.value(0);
+    return made.size() == 1 && first == view()->listeningPlayer();
 }
 
 void App::close()

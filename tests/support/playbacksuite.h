@@ -50,7 +50,7 @@ public:
     QWebFrame *frame() const;
     QVariant js(const QString &script) const;
 
-    // The player the view made at construction.
+    // The hidden player the view made once the start page had loaded.
     MediaPlayer *firstPlayer() const { return first; }
     // All players alive, made while this application was open.
     QList<MediaPlayer *> players() const;
