@@ -386,9 +386,15 @@ void BrowserView::answerPage(LookupKind kind, const QByteArray &body)
         script += QLatin1Char(')');
         evaluateInChartPage(script, "process_youtube");
     } else {
-        evaluateInChartPage(QStringLiteral("process_ajax(window.atob('") + QString::fromLatin1(body.toBase64())
-                                + QStringLiteral("') );"),
-                            "process_ajax");
+        // Built in place: answers can be many megabytes, and every
+        // intermediate copy of one costs as much as its evaluation.
+        const QByteArray base64 = body.toBase64();
+        const QLatin1String head("process_ajax(window.atob('");
+        const QLatin1String tail("') );");
+        QString script;
+        script.reserve(head.size() + base64.size() + tail.size());
+        script.append(head).append(QLatin1String(base64)).append(tail);
+        evaluateInChartPage(script, "process_ajax");
     }
 }
 

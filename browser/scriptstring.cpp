@@ -1,5 +1,7 @@
 #include "scriptstring.h"
 
+#include <array>
+
 namespace ScriptString {
 
 namespace {
@@ -31,9 +33,57 @@ void appendEscaped(QString &out, ushort code)
     }
 }
 
-int escapedSizeHint(int size)
+// Whether a code unit is written as an escape: the ASCII ones appendEscaped
+// handles, and the two line breaks beyond ASCII.
+bool needsEscape(ushort code)
 {
-    return size + size / 8 + 2;
+    static const auto asciiTable = [] {
+        std::array<bool, 0x80> table{};
+        for (int code = 0; code < 0x20; ++code)
+            table[code] = true;
+        for (const char c : {'\\', '\'', '"', '<', '\x7f'})
+            table[uchar(c)] = true;
+        return table;
+    }();
+    return code < 0x80 ? asciiTable[code] : (code == 0x2028 || code == 0x2029);
+}
+
+void appendPlain(QString &out, const char *begin, const char *end)
+{
+    out.append(QLatin1String(begin, int(end - begin)));
+}
+
+void appendPlain(QString &out, const QChar *begin, const QChar *end)
+{
+    out.append(begin, int(end - begin));
+}
+
+ushort codeOf(char c)
+{
+    return static_cast<uchar>(c);
+}
+
+ushort codeOf(QChar c)
+{
+    return c.unicode();
+}
+
+// Answers are mostly plain text: the runs between escapes are copied whole,
+// which for Latin-1 is Qt's vectorised conversion, not a call per character.
+template <typename Char>
+void appendQuoted(QString &out, const Char *p, const Char *end)
+{
+    out.reserve(out.size() + int(end - p) + int(end - p) / 8 + 2);
+    out += QLatin1Char('\'');
+    while (p != end) {
+        const Char *run = p;
+        while (p != end && !needsEscape(codeOf(*p)))
+            ++p;
+        appendPlain(out, run, p);
+        if (p != end)
+            appendEscaped(out, codeOf(*p++));
+    }
+    out += QLatin1Char('\'');
 }
 
 } // namespace
@@ -41,21 +91,13 @@ int escapedSizeHint(int size)
 QString literal(const QString &text)
 {
     QString out;
-    out.reserve(escapedSizeHint(text.size()));
-    out += QLatin1Char('\'');
-    for (const QChar c : text)
-        appendEscaped(out, c.unicode());
-    out += QLatin1Char('\'');
+    appendQuoted(out, text.constData(), text.constData() + text.size());
     return out;
 }
 
 void appendLiteral(QString &out, QLatin1String text)
 {
-    out.reserve(out.size() + escapedSizeHint(text.size()));
-    out += QLatin1Char('\'');
-    for (const char c : text)
-        appendEscaped(out, static_cast<uchar>(c));
-    out += QLatin1Char('\'');
+    appendQuoted(out, text.data(), text.data() + text.size());
 }
 
 QLatin1String answerView(const QByteArray &body)

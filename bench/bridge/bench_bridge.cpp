@@ -1,7 +1,10 @@
 // How long the script bridge takes to hand a lookup answer to the page, from
 // the moment the answer has arrived to the call of process_youtube or
-// process_ajax, next to the engine's floor: evaluating a call with a string
-// literal of the same size directly. Prints medians and their ratio; it never
+// process_ajax, next to the engine's floor for the same call evaluated
+// directly: process_youtube('<literal of the same size>'), and
+// process_ajax(window.atob('<the same Base64>')), the form the bridge keeps
+// for binary answers. Prints medians and their ratios, and one "result" line
+// per kind with its worst ratio (bench/run-all.sh gathers those); it never
 // fails for being slow.
 //
 //   scripts/with-test-session.sh build/bench/bridge/bench_bridge
@@ -137,6 +140,10 @@ struct Bench
 
     void reset()
     {
+        // Each measurement starts from a collected script heap, so that
+        // neither side pays for the garbage the other left (the engine
+        // collects when enough has piled up, in whichever call that is).
+        QWebSettings::clearMemoryCaches();
         probe.arrivedNs = -1;
         probe.arrivedLength = -1;
         probe.replyEventNs = -1;
@@ -152,11 +159,15 @@ struct Bench
         return (probe.arrivedNs - probe.replyEventNs) / 1e6;
     }
 
-    // The engine's floor: the same call with a literal of the same size.
+    // The engine's floor: the same call with a literal of the same size,
+    // or for process_ajax with the same Base64 text through window.atob.
     double direct(const QString &function, int size)
     {
-        const QString script = function + QStringLiteral("('") + QString::fromLatin1(pattern(size))
-                               + QStringLiteral("')");
+        const bool ajax = function == QLatin1String("process_ajax");
+        const QString script = ajax ? function + QStringLiteral("(window.atob('")
+                                          + QString::fromLatin1(pattern(size).toBase64()) + QStringLiteral("'))")
+                                    : function + QStringLiteral("('") + QString::fromLatin1(pattern(size))
+                                          + QStringLiteral("')");
         reset();
         const qint64 start = benchClock.nsecsElapsed();
         frame->evaluateJavaScript(script);
@@ -252,53 +263,96 @@ int main(int argc, char **argv)
     bench.throughBridge(QStringLiteral("request_youtube"), 1024);
     bench.throughBridge(QStringLiteral("search_song_nokia"), 1024);
     bench.direct(QStringLiteral("process_youtube"), 1024);
+    bench.direct(QStringLiteral("process_ajax"), 1024);
 
     QTextStream out(stdout);
     out << "Script bridge: arrival of a lookup answer to the page function's call (median ms)\n"
-        << "baseline: direct = evaluating process_youtube('<literal of the same size>') in the page\n\n";
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+        << "floors, evaluated directly in the page: literal = process_youtube('<literal of the same size>'),\n"
+        << "atob = process_ajax(window.atob('<the same Base64>'))\n\n";
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                .arg(QStringLiteral("size"), -8)
                .arg(QStringLiteral("runs"), 5)
-               .arg(QStringLiteral("direct"), 10)
+               .arg(QStringLiteral("literal"), 10)
                .arg(QStringLiteral("youtube"), 10)
                .arg(QStringLiteral("ratio"), 7)
+               .arg(QStringLiteral("atob"), 10)
                .arg(QStringLiteral("ajax"), 10)
                .arg(QStringLiteral("ratio"), 7);
     out.flush();
 
+    // The worst ratio of each kind over the sizes, with its figures.
+    struct Worst
+    {
+        double ratio = 0, bridge = 0, floor = 0;
+        int size = 0;
+        void offer(double b, double f, int s)
+        {
+            if (b / f > ratio)
+                *this = {b / f, b, f, s};
+        }
+    } worstYoutube, worstAjax;
+
     bool failed = false;
     for (int size = 1024; size <= 16 * 1024 * 1024; size *= 4) {
-        const int runs = std::clamp(int((64LL * 1024 * 1024) / size), 3, 25);
-        std::vector<double> floor, youtube, ajax;
+        const int runs = std::clamp(int((64LL * 1024 * 1024) / size), 5, 25);
+        std::vector<double> literalFloor, youtube, atobFloor, ajax;
+        // Alternated, so that both sides of a ratio meet the same load.
         for (int i = 0; i < runs; ++i) {
-            const double d = bench.direct(QStringLiteral("process_youtube"), size);
-            const double y = bench.throughBridge(QStringLiteral("request_youtube"), size);
-            const double a = bench.throughBridge(QStringLiteral("search_song_nokia"), size);
-            if (d < 0 || y < 0 || a < 0) {
+            double d, y, da, a;
+            if (i % 2 == 0) {
+                d = bench.direct(QStringLiteral("process_youtube"), size);
+                y = bench.throughBridge(QStringLiteral("request_youtube"), size);
+                da = bench.direct(QStringLiteral("process_ajax"), size);
+                a = bench.throughBridge(QStringLiteral("search_song_nokia"), size);
+            } else {
+                a = bench.throughBridge(QStringLiteral("search_song_nokia"), size);
+                da = bench.direct(QStringLiteral("process_ajax"), size);
+                y = bench.throughBridge(QStringLiteral("request_youtube"), size);
+                d = bench.direct(QStringLiteral("process_youtube"), size);
+            }
+            if (d < 0 || y < 0 || da < 0 || a < 0) {
                 failed = true;
                 continue;
             }
-            floor.push_back(d);
+            literalFloor.push_back(d);
             youtube.push_back(y);
+            atobFloor.push_back(da);
             ajax.push_back(a);
         }
-        if (floor.empty()) {
+        if (literalFloor.empty()) {
             out << sizeName(size) << ": no answer reached the page intact\n";
             continue;
         }
-        const double f = median(floor);
+        const double f = median(literalFloor);
         const double y = median(youtube);
+        const double fa = median(atobFloor);
         const double a = median(ajax);
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
+        worstYoutube.offer(y, f, size);
+        worstAjax.offer(a, fa, size);
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                    .arg(sizeName(size), -8)
-                   .arg(int(floor.size()), 5)
+                   .arg(int(literalFloor.size()), 5)
                    .arg(f, 10, 'f', 3)
                    .arg(y, 10, 'f', 3)
                    .arg(y / f, 7, 'f', 2)
+                   .arg(fa, 10, 'f', 3)
                    .arg(a, 10, 'f', 3)
-                   .arg(a / f, 7, 'f', 2);
+                   .arg(a / fa, 7, 'f', 2);
         out.flush();
     }
+    out << '\n';
+    const auto result = [&out](const char *measure, const Worst &worst, const char *floorName) {
+        if (worst.size == 0)
+            return;
+        out << QStringLiteral("result\tbridge\t%1, worst of 1 KiB-16 MiB (%2)\t%3 ms\t%4 ms\t%5\t%6\t<= 1.50\n")
+                   .arg(QLatin1String(measure), sizeName(worst.size))
+                   .arg(worst.bridge, 0, 'f', 3)
+                   .arg(worst.floor, 0, 'f', 3)
+                   .arg(QLatin1String(floorName))
+                   .arg(worst.ratio, 0, 'f', 2);
+    };
+    result("process_youtube hand-back", worstYoutube, "direct literal");
+    result("process_ajax hand-back", worstAjax, "direct window.atob");
     // A wrong or missing answer is a fault of the bridge, not slowness.
     if (failed)
         out << "some answers did not reach the page with their full length\n";

@@ -1,8 +1,11 @@
 // Times the media player from playLocation to the playing state, for a local
-// file and a loopback URL, and measures its CPU share of one core while audio
-// plays for ten seconds; each against gst-launch-1.0 playbin on the same
-// media in the same run, under each Phonon back end. Prints ratios; never
-// fails for being slow. Run it inside scripts/with-test-session.sh:
+// file and a loopback URL, against gst-launch-1.0 playbin on the same media
+// in the same run, under each Phonon back end. Measures its CPU share of one
+// core while audio plays for ten seconds against a bare Phonon program on the
+// same back end (a media object, an audio output and a path, nothing else:
+// the fair floor) and against gst-launch-1.0. Prints ratios, and "result"
+// lines for bench/run-all.sh; never fails for being slow. Run it inside
+// scripts/with-test-session.sh:
 //   bench_player [rounds]   (default 3; medians are printed)
 // The player is warm (its back end loaded by a first source); the baseline
 // starts a fresh process each time, whose bare start-up is measured and
@@ -20,7 +23,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <phonon/AudioOutput>
 #include <phonon/MediaObject>
+#include <phonon/Path>
 #include <phonon/SeekSlider>
 
 #include <algorithm>
@@ -32,10 +37,11 @@ namespace {
 
 const int cpuSeconds = 10;
 
+// -1 when nothing was measured.
 double median(QList<double> values)
 {
     if (values.isEmpty())
-        return 0;
+        return -1;
     std::sort(values.begin(), values.end());
     return values.at(values.size() / 2);
 }
@@ -158,14 +164,23 @@ double playerCpuShare(MediaPlayer &player, Phonon::MediaObject &media, const QSt
     return share;
 }
 
-double baselineCpuShare(const QString &uri)
+// CPU share of another program playing the media, from the line it prints
+// once playing: gst-launch-1.0 playbin, or this program as a bare Phonon player.
+double baselineCpuShare(const QString &program, const QStringList &arguments, const QByteArray &playingLine,
+                        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("gst-launch-1.0"), {QStringLiteral("playbin"), QStringLiteral("uri=") + uri});
+    process.start(program, arguments);
     QByteArray seen;
-    while (!seen.contains("New clock") && process.waitForReadyRead(20000))
+    while (!seen.contains(playingLine) && process.waitForReadyRead(20000))
         seen += process.readAll();
+    if (!seen.contains(playingLine)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
+    }
     QThread::msleep(1000);
     const double before = cpuMs(process.processId());
     QElapsedTimer wall;
@@ -186,6 +201,35 @@ void printRatio(const char *what, double player, double baseline, const char *un
     }
     std::printf("  %-34s player %9.1f %s   baseline %9.1f %s   ratio %.2f\n", what, player, unit, baseline, unit,
                 player / baseline);
+}
+
+// One line of the table bench/run-all.sh prints.
+void printResult(const QByteArray &backend, const char *measure, double player, double baseline,
+                 const char *baselineName, const char *unit, const char *goal)
+{
+    const QByteArray ratio = player < 0 || baseline <= 0 ? QByteArray("n/a") : QByteArray::number(player / baseline, 'f', 2);
+    std::printf("result\tplayer (%s)\t%s\t%.1f %s\t%.1f %s\t%s\t%s\t%s\n", backend.constData(), measure, player, unit,
+                baseline, unit, baselineName, ratio.constData(), goal);
+}
+
+// The fair floor for the CPU while playing: Phonon on the same back end with
+// nothing of the player around it. Prints "playing" once it plays; runs
+// until killed.
+int runBare(const QString &file)
+{
+    Phonon::MediaObject media;
+    // The category the player's own output has.
+    Phonon::AudioOutput output(Phonon::VideoCategory);
+    Phonon::createPath(&media, &output);
+    QObject::connect(&media, &Phonon::MediaObject::stateChanged, [](Phonon::State state) {
+        if (state == Phonon::PlayingState) {
+            std::printf("playing\n");
+            std::fflush(stdout);
+        }
+    });
+    media.setCurrentSource(Phonon::MediaSource(QUrl::fromLocalFile(file)));
+    media.play();
+    return QCoreApplication::exec();
 }
 
 int runBackend(int rounds)
@@ -225,10 +269,33 @@ int runBackend(int rounds)
     }
     printRatio("local file to playing", median(localPlayer), median(localBase), "ms");
     printRatio("loopback URL to playing", median(netPlayer), median(netBase), "ms");
-    const double cpuPlayer = playerCpuShare(player, *media, song);
-    const double cpuBase = baselineCpuShare(fileUri);
-    printRatio("CPU share of one core, 10 s audio", cpuPlayer * 100, cpuBase * 100, "% ");
+    // Alternated with its baselines, so that all meet the same load.
+    QList<double> cpuPlayer, cpuBare, cpuGst;
+    QProcessEnvironment bareEnv = QProcessEnvironment::systemEnvironment();
+    bareEnv.insert(QStringLiteral("MELODRIFT_BENCH_BARE"), song);
+    // A side that did not play leaves no figure, and its ratio says "n/a".
+    const auto keep = [](QList<double> &shares, double share) {
+        if (share >= 0)
+            shares << share * 100;
+    };
+    for (int i = 0; i < rounds; ++i) {
+        keep(cpuPlayer, playerCpuShare(player, *media, song));
+        keep(cpuBare, baselineCpuShare(QCoreApplication::applicationFilePath(), {}, "playing", bareEnv));
+        keep(cpuGst, baselineCpuShare(QStringLiteral("gst-launch-1.0"),
+                                      {QStringLiteral("playbin"), QStringLiteral("uri=") + fileUri}, "New clock"));
+    }
+    std::printf("  CPU share of one core while 10 s of audio play, median of %d:\n", rounds);
+    printRatio("against a bare Phonon player", median(cpuPlayer), median(cpuBare), "% ");
+    printRatio("against gst-launch-1.0 playbin", median(cpuPlayer), median(cpuGst), "% ");
     std::printf("  (baseline start-up of gst-launch-1.0, %.1f ms, is subtracted from its times)\n", startup);
+
+    const QByteArray backend = qgetenv("MELODRIFT_BENCH_CHILD");
+    printResult(backend, "local file to playing", median(localPlayer), median(localBase), "gst-launch-1.0 playbin", "ms", "-");
+    printResult(backend, "loopback URL to playing", median(netPlayer), median(netBase), "gst-launch-1.0 playbin", "ms", "-");
+    printResult(backend, "CPU while playing, % of a core", median(cpuPlayer), median(cpuBare), "bare Phonon", "%",
+                "<= 1.10");
+    printResult(backend, "CPU while playing, % of a core", median(cpuPlayer), median(cpuGst), "gst-launch-1.0 playbin",
+                "%", "-");
     return 0;
 }
 
@@ -236,6 +303,11 @@ int runBackend(int rounds)
 
 int main(int argc, char **argv)
 {
+    const QString bareFile = qEnvironmentVariable("MELODRIFT_BENCH_BARE");
+    if (!bareFile.isEmpty()) {
+        QCoreApplication app(argc, argv);
+        return runBare(bareFile);
+    }
     const QByteArray backend = qgetenv("MELODRIFT_BENCH_CHILD");
     if (!backend.isEmpty()) {
         QApplication app(argc, argv);

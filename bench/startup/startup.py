@@ -256,6 +256,12 @@ def main():
               % (medians['melodrift'][0] / medians['baseline'][0]))
         print('ratio melodrift/baseline, resident memory:    %.2f'
               % (medians['melodrift'][1] / medians['baseline'][1]))
+        # One line each for the table bench/run-all.sh prints.
+        (mel_time, mel_rss), (base_time, base_rss) = medians['melodrift'], medians['baseline']
+        print('result\tstart-up\ttime to the chart page\'s first load\t%.0f ms\t%.0f ms\tbare QtWebKit loader'
+              '\t%.2f\t<= 1.10' % (mel_time * 1000, base_time * 1000, mel_time / base_time))
+        print('result\tstart-up\tresident memory at first load\t%.1f MiB\t%.1f MiB\tbare QtWebKit loader'
+              '\t%+.1f MiB\t<= +10 MiB' % (mel_rss / 1024, base_rss / 1024, (mel_rss - base_rss) / 1024))
 
         print()
         print('idle CPU with the page loaded, over %.0f s (after %.0f s to settle):'
