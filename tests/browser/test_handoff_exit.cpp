@@ -4,7 +4,7 @@
 // would hold the GUI thread: no page timer would run and the process would
 // never end. The media must also have been fetched by the back end itself.
 
-#include "applicationrun.h"
+#include "applicationprocess.h"
 #include "chartservice.h"
 #include "testenvironment.h"
 
@@ -100,10 +100,11 @@ void HandoffExitTest::exitsWhilePlaying()
     const QUrl page = service.page(QStringLiteral("<html><body style='background:black'><script>") + script
                                    + QStringLiteral("</script></body></html>"));
 
-    const ApplicationRun run = ApplicationRun::on(page, 40000);
-    const QString failure = run.failure(30000);
+    ApplicationProcess app;
+    QVERIFY(app.start(page));
+    const QString failure = app.finish(30000);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    const QString &output = run.output;
+    const QString output = app.output();
 
     // The page ran, the media were asked for, and by the back end rather
     // than by the web engine (whose requests carry the page's user agent).
