@@ -27,7 +27,7 @@ void NotifyTest::songStartingUnseenIsAnnounced_data()
     QTest::addColumn<bool>("windowActive");
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QStringList>("songs");
-    QTest::addColumn<QStringList>("calls"); // patterns
+    QTest::addColumn<QStringList>("calls"); // patterns, one a call
 
     const QString dir = TestSupport::environment().root();
     const QStringList songs{
@@ -70,10 +70,9 @@ void NotifyTest::songStartingUnseenIsAnnounced()
         QTest::qWait(2000);
     }
     app.close();
-    const QStringList made = daemon.calls(QStringLiteral("Notify"));
-    QCOMPARE(made.size(), calls.size());
-    for (int i = 0; i < calls.size(); ++i)
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(calls.at(i))).match(made.at(i)).hasMatch(), qPrintable(made.at(i)));
+    const QString made = daemon.calls(QStringLiteral("Notify")).join(QLatin1Char('\n'));
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(calls.join(QLatin1Char('\n')))).match(made).hasMatch(),
+             qPrintable(made));
 }
 
 MELODRIFT_TEST_MAIN(NotifyTest)

@@ -16,13 +16,6 @@
 
 #include <phonon/VolumeSlider>
 
-namespace {
-QAbstractButton *muteButton(MediaPlayer *player)
-{
-    return player->findChild<Phonon::VolumeSlider *>()->findChild<QToolButton *>();
-}
-} // namespace
-
 class VolumeTest : public Handoff::PlaybackSuite
 {
     Q_OBJECT
@@ -54,7 +47,7 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
     QTest::qWait(1000);
     QVERIFY2(qAbs(player->output()->volume() - chosen) < 0.02, qPrintable(QString::number(player->output()->volume())));
-    QTest::mouseClick(muteButton(player), Qt::LeftButton);
+    QTest::mouseClick(player->findChild<Phonon::VolumeSlider *>()->findChild<QToolButton *>(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(DesktopSettings::muted(), 5000);
     QTest::qWait(1000);
     QCOMPARE(DesktopSettings::volume(), chosen);
@@ -66,7 +59,7 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QTRY_COMPARE_WITH_TIMEOUT(next->state(), Phonon::PlayingState, 20000);
     QTest::qWait(1000);
     QVERIFY(next->output()->isMuted());
-    QTest::mouseClick(muteButton(next), Qt::LeftButton);
+    QTest::mouseClick(next->findChild<Phonon::VolumeSlider *>()->findChild<QToolButton *>(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!DesktopSettings::muted(), 5000);
     QTest::qWait(3000);
     QVERIFY2(qAbs(next->output()->volume() - chosen) < 0.02, qPrintable(QString::number(next->output()->volume())));
