@@ -2,6 +2,7 @@
 #include "testenvironment.h"
 #include "testmedia.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -39,6 +40,9 @@ private:
 };
 } // namespace
 
+enum class BeforeTheEndArrives { NextStarts, NextShowsPlaying, Stopped };
+Q_DECLARE_METATYPE(BeforeTheEndArrives)
+
 // The corrections on a media object of their own, with no player window, under
 // the back end chosen by PHONON_BACKEND. Each case is a fault of a back end,
 // brought about on purpose or emitted as the back end would.
@@ -55,6 +59,10 @@ private slots:
     void runningClockOverridesAReportedPause();
     void shortSongAfterALongOneEndsOnTime();
     void undecodableBytesEndPlayback();
+    void sourceStartedWhileAReportIsHandledPlays_data();
+    void sourceStartedWhileAReportIsHandledPlays();
+    void endBelongsToTheSourceThatEnded_data();
+    void endBelongsToTheSourceThatEnded();
     void nothingOfItsOwnWakesWhileMediaPlay();
 
 private:
@@ -206,6 +214,88 @@ void PlaybackCorrectorTest::undecodableBytesEndPlayback()
     QCOMPARE(ends + failures.size(), 1);
     if (!failures.isEmpty())
         QVERIFY2(failures.first().contains("noise.ogg"), qPrintable(failures.first()));
+}
+
+void PlaybackCorrectorTest::sourceStartedWhileAReportIsHandledPlays_data()
+{
+    QTest::addColumn<Phonon::State>("report");
+    QTest::addColumn<bool>("fromFailure");
+    // VLC reports an unplayable source as an error that is not fatal, and
+    // again after the retry; the player's box then runs its own event loop,
+    // and the page answers done() with its next item in the same player.
+    QTest::newRow("a source given up") << Phonon::ErrorState << true;
+    // The player processes pending events while it shows a state.
+    QTest::newRow("a state shown") << Phonon::BufferingState << false;
+    QTest::newRow("an error shown") << Phonon::ErrorState << false;
+}
+
+// The next source is started from within the handling of the last report of
+// the one before. That report must act on neither the new source's play nor
+// its one retry.
+void PlaybackCorrectorTest::sourceStartedWhileAReportIsHandledPlays()
+{
+    QFETCH(Phonon::State, report);
+    QFETCH(bool, fromFailure);
+    corrector->start(fileSource(longSong));
+    QVERIFY(waitForShown(Phonon::PlayingState));
+
+    QObject handler;
+    bool started = false;
+    auto startNext = [&] {
+        if (!started) {
+            started = true;
+            corrector->start(fileSource(song));
+        }
+    };
+    if (fromFailure)
+        connect(corrector.get(), &PlaybackCorrector::failed, &handler, startNext);
+    else
+        connect(corrector.get(), &PlaybackCorrector::stateChanged, &handler, startNext);
+    emit media->stateChanged(report, Phonon::PlayingState);
+    if (fromFailure)
+        emit media->stateChanged(report, Phonon::PlayingState);
+    QVERIFY(started);
+    QCOMPARE(media->currentSource().url(), QUrl::fromLocalFile(song));
+    QVERIFY(waitForShown(Phonon::PlayingState, 6000));
+    QCOMPARE(failures.size(), fromFailure ? 1 : 0);
+
+    emit media->stateChanged(Phonon::ErrorState, Phonon::PlayingState);
+    QCOMPARE(failures.size(), fromFailure ? 1 : 0);
+}
+
+void PlaybackCorrectorTest::endBelongsToTheSourceThatEnded_data()
+{
+    QTest::addColumn<bool>("played");
+    QTest::addColumn<BeforeTheEndArrives>("meanwhile");
+    QTest::addColumn<int>("expectedEnds");
+    QTest::newRow("a song that played") << true << BeforeTheEndArrives::NextStarts << 1;
+    // VLC announces the end of a source that never opened.
+    QTest::newRow("a source that never played") << false << BeforeTheEndArrives::NextShowsPlaying << 0;
+    QTest::newRow("a song stopped") << true << BeforeTheEndArrives::Stopped << 0;
+}
+
+// The back end's end reaches the corrections only after the back end has
+// returned from it. Whatever happened in between, the end is judged for the
+// source that ended. The end is emitted here as the back end would.
+void PlaybackCorrectorTest::endBelongsToTheSourceThatEnded()
+{
+    QFETCH(bool, played);
+    QFETCH(BeforeTheEndArrives, meanwhile);
+    QFETCH(int, expectedEnds);
+    corrector->start(fileSource(played ? song : QDir(dir.path()).absoluteFilePath("missing.ogg")));
+    if (played)
+        QVERIFY(waitForShown(Phonon::PlayingState));
+
+    emit media->finished();
+    if (meanwhile == BeforeTheEndArrives::Stopped) {
+        corrector->stop();
+    } else {
+        corrector->start(fileSource(longSong));
+        if (meanwhile == BeforeTheEndArrives::NextShowsPlaying)
+            emit media->stateChanged(Phonon::PlayingState, Phonon::StoppedState);
+    }
+    QTest::qWait(1000);
+    QCOMPARE(ends, expectedEnds);
 }
 
 // While media play normally, the media object's ticks are all that wakes the
