@@ -72,6 +72,7 @@ void PlaybackCorrector::start(const Phonon::MediaSource &source)
     retriedSource = Phonon::MediaSource();
     failureText.clear();
     sourceStarted = false;
+    ++starts;
     media.setCurrentSource(source);
     playWhenLoaded();
     stallTimer.start();
@@ -153,9 +154,15 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
         clockTimer.stop();
         break;
     }
+    // What the player does on a report may start another source (the page
+    // answers a failure by playing its next item); the rest of this report
+    // is not that source's.
+    const int startsBefore = starts;
     show(newstate, shown);
-    if (newstate == Phonon::ErrorState)
+    if (newstate == Phonon::ErrorState && starts == startsBefore)
         handleError();
+    if (starts != startsBefore)
+        return;
 
     if (playPending && newstate != Phonon::LoadingState) {
         playPending = false;

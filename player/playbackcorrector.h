@@ -91,6 +91,9 @@ private:
     bool sourceStarted = false;
     bool playPending = false;
     bool pauseAsked = false;
+    // Counts the sources started, so that a report knows whether one was
+    // started while it was handled.
+    int starts = 0;
     QString failureText;
     // Children, so that what wakes the corrector can be told apart.
     QTimer stallTimer{this};
