@@ -47,13 +47,12 @@ PlaybackCorrector::PlaybackCorrector(Phonon::MediaObject &mediaObject, QObject *
         clockTimer.start(clockIntervalMs);
         checkClock();
     });
+    endTimer.setSingleShot(true);
+    endTimer.setInterval(0);
+    connect(&endTimer, &QTimer::timeout, this, &PlaybackCorrector::ended);
 
     connect(&media, &Phonon::MediaObject::stateChanged, this, &PlaybackCorrector::mediaStateChanged);
-    // The page answers an end by starting its next item in this same player.
-    // Phonon's GStreamer back end announces the end from inside its own
-    // end-of-stream handling; the next source is set only once the back end
-    // has returned from it rather than re-entering it.
-    connect(&media, &Phonon::MediaObject::finished, this, &PlaybackCorrector::mediaFinished, Qt::QueuedConnection);
+    connect(&media, &Phonon::MediaObject::finished, this, &PlaybackCorrector::mediaFinished);
     connect(&media, &Phonon::MediaObject::bufferStatus, this, &PlaybackCorrector::bufferNews);
     connect(&media, &Phonon::MediaObject::tick, this, &PlaybackCorrector::tick);
     connect(&media, &Phonon::MediaObject::hasVideoChanged, this, &PlaybackCorrector::hasVideoChanged);
@@ -103,8 +102,10 @@ void PlaybackCorrector::stop()
 {
     playPending = false;
     stallTimer.stop();
-    // A back end may still announce the end of a source it was told to stop.
+    // A back end may still announce the end of a source it was told to
+    // stop, and an end not yet announced is not one any more.
     sourceStarted = false;
+    endTimer.stop();
     media.stop();
 }
 
@@ -213,12 +214,16 @@ void PlaybackCorrector::giveUp()
     emit failed(failureText);
 }
 
+// The end is judged when the back end announces it, for the source that
+// ended, and announced once the back end has returned: the page answers an
+// end by starting its next item in this same player, and Phonon's GStreamer
+// back end announces the end from inside its own end-of-stream handling.
 void PlaybackCorrector::mediaFinished()
 {
     // VLC announces the end of a source that never opened before reporting
     // the error; only media that actually played have reached their end.
     if (sourceStarted)
-        emit ended();
+        endTimer.start();
 }
 
 void PlaybackCorrector::bufferNews(int percent)

@@ -98,6 +98,8 @@ private:
     // Children, so that what wakes the corrector can be told apart.
     QTimer stallTimer{this};
     QTimer clockTimer{this};
+    // An end judged, announced on the next turn of the event loop.
+    QTimer endTimer{this};
     ClockWatch clockWatch;
     QElapsedTimer monotonic;
     qint64 lastTick = -1;
