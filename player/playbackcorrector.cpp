@@ -89,13 +89,22 @@ void PlaybackCorrector::start(const QList<Phonon::MediaSource> &sources)
 
 void PlaybackCorrector::play()
 {
-    media.play();
+    playMedia();
 }
 
 void PlaybackCorrector::pause()
 {
     pauseAsked = true;
+    const GStreamerTuning::PlayerCall call;
     media.pause();
+}
+
+// The requests that may set up a source on the GStreamer back end go
+// through here, so that the download hook knows the player's pipeline.
+void PlaybackCorrector::playMedia()
+{
+    const GStreamerTuning::PlayerCall call;
+    media.play();
 }
 
 void PlaybackCorrector::stop()
@@ -116,7 +125,7 @@ void PlaybackCorrector::playWhenLoaded()
     if (media.state() == Phonon::LoadingState)
         playPending = true;
     else
-        media.play();
+        playMedia();
 }
 
 // Phonon's GStreamer back end can deliver a state change after the one that
@@ -135,7 +144,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
         // state where it still can; the player goes on showing playback.
         QTimer::singleShot(0, this, [this] {
             if (shown == Phonon::PlayingState && media.state() == Phonon::PausedState)
-                media.play();
+                playMedia();
         });
         watchPausedClock();
         return;
@@ -168,7 +177,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
     if (playPending && newstate != Phonon::LoadingState) {
         playPending = false;
         if (newstate == Phonon::StoppedState || newstate == Phonon::PausedState)
-            media.play();
+            playMedia();
     }
 }
 
@@ -200,7 +209,7 @@ void PlaybackCorrector::handleError()
     // One more attempt only: a source that fails again is not coming back.
     retriedSource = source;
     qDebug() << media.errorString();
-    media.play();
+    playMedia();
 }
 
 void PlaybackCorrector::giveUp()
@@ -306,7 +315,7 @@ void PlaybackCorrector::prerollAgain(qint64 position)
                       << position << "of" << media.totalTime()
                       << "ms, prerolling again:" << media.currentSource().url();
     media.seek(position);
-    media.play();
+    playMedia();
 }
 
 void PlaybackCorrector::endHeldSource()

@@ -67,6 +67,7 @@ private:
     bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
     void show(Phonon::State newstate, Phonon::State oldstate);
     void playWhenLoaded();
+    void playMedia();
     void forgetSource();
     void startedPlaying();
     void handleError();
