@@ -140,12 +140,13 @@ bool PlaybackCorrector::isLateReport(Phonon::State newstate, Phonon::State oldst
 void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
     if (isLateReport(newstate, oldstate)) {
-        // Asking to play again makes the back end report its pipeline's
-        // state where it still can; the player goes on showing playback.
-        QTimer::singleShot(0, this, [this] {
-            if (shown == Phonon::PlayingState && media.state() == Phonon::PausedState)
-                playMedia();
-        });
+        // The player goes on showing playback, and the clock tells whether
+        // the media do play. The back end is not asked to play again: it
+        // comes at the start of a song, when a song read through at once
+        // has the back end wait in its "about to finish" handling, and a
+        // play() from the pause it believes in makes it give up the wait
+        // and take the end of the stream at once, with nothing played.
+        qCDebug(lcPlayer) << "late report left out:" << oldstate << "to" << newstate;
         watchPausedClock();
         return;
     }
