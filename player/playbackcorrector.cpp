@@ -12,6 +12,12 @@ Q_LOGGING_CATEGORY(lcPlayer, "melodrift.player", QtWarningMsg)
 
 namespace {
 
+// What qCDebug does, without the empty macro argument that -Wpedantic names.
+QDebug rescueLog()
+{
+    return QMessageLogger(nullptr, 0, nullptr, lcPlayer().categoryName()).debug(lcPlayer());
+}
+
 // How long a source may sit in the stopped state after play() before it
 // counts as unplayable. GStreamer's back end stops without any error on a
 // missing file, a dead URL or undecodable bytes; every playable source
@@ -146,7 +152,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
         // has the back end wait in its "about to finish" handling, and a
         // play() from the pause it believes in makes it give up the wait
         // and take the end of the stream at once, with nothing played.
-        qCDebug(lcPlayer) << "late report left out:" << oldstate << "to" << newstate;
+        rescueLog() << "late report left out:" << oldstate << "to" << newstate;
         watchPausedClock();
         return;
     }
@@ -312,7 +318,7 @@ void PlaybackCorrector::checkClock()
 // target; a seek to where it stands makes it preroll and play again.
 void PlaybackCorrector::prerollAgain(qint64 position)
 {
-    qCDebug(lcPlayer) << "stranded" << (media.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at"
+    rescueLog() << "stranded" << (media.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at"
                       << position << "of" << media.totalTime()
                       << "ms, prerolling again:" << media.currentSource().url();
     media.seek(position);
@@ -321,7 +327,7 @@ void PlaybackCorrector::prerollAgain(qint64 position)
 
 void PlaybackCorrector::endHeldSource()
 {
-    qCDebug(lcPlayer) << "end held back, ending:" << media.currentSource().url();
+    rescueLog() << "end held back, ending:" << media.currentSource().url();
     clockTimer.stop();
     // Stopping makes the back end give up its wait and drop the end it held;
     // should it report the end after all, that is not a second end.

@@ -209,7 +209,12 @@ void PlaybackCorrectorTest::undecodableBytesEndPlayback()
     // VLC "plays" random bytes to an empty end; GStreamer stops without a
     // word. Either way the source must be let go of exactly once.
     corrector->start(fileSource(noise));
-    QTRY_VERIFY_WITH_TIMEOUT(ends + failures.size() > 0, 30000);
+    QVERIFY2(QTest::qWaitFor([&] { return ends + failures.size() > 0; }, 30000),
+             qPrintable(QStringLiteral("no end and no failure; shows %1, the back end %2 at %3 of %4 ms")
+                            .arg(corrector->state())
+                            .arg(media->state())
+                            .arg(media->currentTime())
+                            .arg(media->totalTime())));
     QTest::qWait(2000);
     QCOMPARE(ends + failures.size(), 1);
     if (!failures.isEmpty())
