@@ -45,25 +45,24 @@ private:
     int limit;
 };
 
-// Every "uridecodebin" that sets up a source while it lives, kept for a look
-// at how it was set up.
-class SourceBins
+// Every "uridecodebin" that sets up a source while it lives, for a look at how
+// it was set up.
+struct SourceBins
 {
-public:
-    SourceBins()
-    {
-        GstElementFactory *factory = gst_element_factory_find("uridecodebin");
-        GstPluginFeature *loaded = gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory));
-        signal = g_signal_lookup("source-setup", gst_element_factory_get_element_type(GST_ELEMENT_FACTORY(loaded)));
-        gst_object_unref(loaded);
-        gst_object_unref(factory);
-        hook = g_signal_add_emission_hook(signal, 0, record, this, nullptr);
-    }
+    const guint signal = g_signal_lookup("source-setup", g_type_from_name("GstURIDecodeBin"));
+    const gulong hook = g_signal_add_emission_hook(signal, 0, record, this, nullptr);
+    QList<GstObject *> bins;
+
     ~SourceBins()
     {
         g_signal_remove_emission_hook(signal, hook);
         for (GstObject *bin : qAsConst(bins))
             gst_object_unref(bin);
+    }
+    static gboolean record(GSignalInvocationHint *, guint, const GValue *params, gpointer self)
+    {
+        static_cast<SourceBins *>(self)->bins << GST_OBJECT(gst_object_ref(g_value_get_object(&params[0])));
+        return TRUE;
     }
     // The largest download ring of the bins that read the URL; -1 when none did.
     qint64 ringFor(const QUrl &url) const
@@ -79,18 +78,6 @@ public:
         }
         return ring;
     }
-
-private:
-    static gboolean record(GSignalInvocationHint *, guint count, const GValue *params, gpointer self)
-    {
-        if (count > 0 && G_VALUE_HOLDS_OBJECT(&params[0]))
-            static_cast<SourceBins *>(self)->bins << GST_OBJECT(gst_object_ref(g_value_get_object(&params[0])));
-        return TRUE;
-    }
-
-    guint signal = 0;
-    gulong hook = 0;
-    QList<GstObject *> bins;
 };
 
 int webkitSourceRank()
