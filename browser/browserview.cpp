@@ -5,6 +5,7 @@
 #include "mwebpage.h"
 #include "mwebview.h"
 #include "paths.h"
+#include "playerbridge.h"
 #include "scriptstring.h"
 #include "titlebar.h"
 
@@ -12,10 +13,10 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QTextStream>
 #include <QWebFrame>
 #include <QWebPage>
@@ -24,6 +25,11 @@ namespace {
 
 // Evaluated in the page when a player is done: the page moves to its next item.
 const char nextItemScript[] = "player(ge('var').value-(-1),1);";
+
+// Bounds on what the page can make the application fetch and hold for it.
+const int maxAnswerBytes = 64 * 1024 * 1024;
+const int maxPendingLookups = 32;
+const int lookupStallMs = 60 * 1000;
 
 bool isLookupAllowed(const QUrl &url)
 {
@@ -43,12 +49,29 @@ bool isOutsideLink(const QUrl &url)
     return url.isValid() && schemes.contains(url.scheme().toLower());
 }
 
+// What the page may hand to a player or to the desktop's player: a network
+// location and nothing else. Local files, devices and capture schemes
+// (fd://, v4l2://, screen:// ...) would give the page the machine's own
+// content; a line break would add entries to the playlist.
+bool isNetworkMedia(const QString &location)
+{
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"),
+                                     QStringLiteral("mms"), QStringLiteral("mmsh")};
+    for (const QChar c : location) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+    }
+    const QUrl url(location);
+    return url.isValid() && schemes.contains(url.scheme().toLower()) && !url.host().isEmpty();
+}
+
 } // namespace
 
 BrowserView::BrowserView(QWidget *parent)
     : QGraphicsView(parent)
     , networkManager(nullptr)
     , scene(nullptr)
+    , trust(PageTrust::fromEnvironment())
 {
     setScene(&scene);
     titleBar = new TitleBar(this);
@@ -57,10 +80,16 @@ BrowserView::BrowserView(QWidget *parent)
     loadStartPage();
 
     mediaPlayer = new MediaPlayer(nullptr);
+    firstPlayer = mediaPlayer;
     connect(mediaPlayer, &MediaPlayer::play_finished, this, &BrowserView::closeMedia);
 }
 
-BrowserView::~BrowserView() = default;
+BrowserView::~BrowserView()
+{
+    // The access manager outlives the scene; no reply may reach a page that is gone.
+    for (QNetworkReply *reply : networkManager.findChildren<QNetworkReply *>())
+        reply->disconnect(this);
+}
 
 QString BrowserView::errorPage()
 {
@@ -69,9 +98,10 @@ QString BrowserView::errorPage()
     return QStringLiteral("\t") + indent + QStringLiteral("<html>")
            + QStringLiteral("\t\t") + indent
            + QStringLiteral("<body onload='' style='background:black;color:white;'>")
-           + QStringLiteral("\t\t\t") + indent + QStringLiteral("Check your internet connection!<br><br>")
+           + QStringLiteral("\t\t\t") + indent + tr("Check your internet connection!")
+           + QStringLiteral("<br><br>")
            + QStringLiteral("\t\t\t") + indent + QStringLiteral("<a style='color:white;' href='") + start
-           + QStringLiteral("'>Try again</a>")
+           + QStringLiteral("'>") + tr("Try again") + QStringLiteral("</a>")
            + QStringLiteral("\t\t") + indent + QStringLiteral("</body>")
            + QStringLiteral("\t") + indent + QStringLiteral("</html>");
 }
@@ -92,13 +122,48 @@ void BrowserView::setupWebView()
 void BrowserView::loadStartPage()
 {
     webView->setUrl(Paths::startPageUrl());
-    connect(webView->page()->mainFrame(), &QWebFrame::javaScriptWindowObjectCleared,
-            this, &BrowserView::addJSObject);
+    QWebFrame *frame = webView->page()->mainFrame();
+    connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &BrowserView::windowObjectCleared);
+    connect(frame, &QWebFrame::loadStarted, this, &BrowserView::mainFrameLoadStarted);
+}
+
+// The engine clears the window object when a new page's document arrives,
+// with the frame's URL already that of the new page.
+void BrowserView::windowObjectCleared()
+{
+    if (holdsChartPage()) {
+        withheldFrom.clear();
+        addJSObject();
+        return;
+    }
+    const QUrl url = webView->page()->mainFrame()->url();
+    const QString site = url.host().isEmpty() ? url.toString(QUrl::RemovePath | QUrl::RemoveQuery) : url.host();
+    if (site != withheldFrom) {
+        withheldFrom = site;
+        qDebug() << "Player withheld from a page outside the chart service:" << site;
+    }
 }
 
 void BrowserView::addJSObject()
 {
-    webView->page()->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("Player"), this);
+    if (!holdsChartPage())
+        return;
+    // Page script can delete the bridge (deleteLater is QObject's); the next
+    // page gets a fresh one.
+    if (!bridge)
+        bridge = new PlayerBridge(this);
+    webView->page()->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("Player"), bridge);
+}
+
+bool BrowserView::holdsChartPage() const
+{
+    return errorPageShown || trust.trusts(webView->page()->mainFrame()->url());
+}
+
+void BrowserView::mainFrameLoadStarted()
+{
+    if (!loadingErrorPage)
+        errorPageShown = false;
 }
 
 void BrowserView::start()
@@ -116,8 +181,14 @@ void BrowserView::finish(bool ok)
 {
     progress = 0;
     updateTitleBar();
-    if (!ok)
+    if (!ok) {
+        // The error page is known by this flag, never by its empty address,
+        // which other pages can have too. The engine loads it within setHtml.
+        errorPageShown = true;
+        loadingErrorPage = true;
         webView->setHtml(errorPage(), QUrl());
+        loadingErrorPage = false;
+    }
 }
 
 void BrowserView::updateTitleBar()
@@ -144,8 +215,13 @@ void BrowserView::resizeEvent(QResizeEvent *event)
         mediaPlayer->resize(QSize(w, h));
 }
 
-void BrowserView::evaluate(const QString &script)
+void BrowserView::evaluateInChartPage(const QString &script, const char *what)
 {
+    if (!holdsChartPage()) {
+        qDebug() << "Dropped" << what << "- the page shown now does not hold Player:"
+                 << webView->page()->mainFrame()->url().host();
+        return;
+    }
     webView->page()->mainFrame()->evaluateJavaScript(script);
 }
 
@@ -166,19 +242,38 @@ void BrowserView::startLookup(const QString &location, LookupKind kind)
     const QUrl url(location);
     if (!isLookupAllowed(url)) {
         qDebug() << "Lookup refused, not an http or https URL:" << location;
-        // Answered later, as a request that failed at once would be, so the
-        // page never sees its callback run inside its own call.
-        QMetaObject::invokeMethod(this, [this, kind] { answerPage(kind, QByteArray()); },
-                                  Qt::QueuedConnection);
+        answerLater(kind);
         return;
     }
-    QNetworkReply *reply = networkManager.get(QNetworkRequest(url));
+    if (pendingCount() >= maxPendingLookups) {
+        qDebug() << "Lookup answered empty:" << maxPendingLookups << "lookups are pending already:" << location;
+        answerLater(kind);
+        return;
+    }
+    QNetworkRequest request(url);
+    // Qt aborts a transfer that stands still this long.
+    request.setTransferTimeout(lookupStallMs);
+    QNetworkReply *reply = networkManager.get(request);
     pendingReply = reply;
     pendingLookups[kind].append(reply);
-    if (kind == YoutubeLookup)
-        connect(reply, &QNetworkReply::finished, this, &BrowserView::httpFinished);
-    else
-        connect(reply, &QNetworkReply::finished, this, &BrowserView::httpFinished_nokia);
+    received.insert(reply, QByteArray());
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, kind] { checkSize(reply, kind); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply, kind] { collect(reply, kind); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, kind] { answer(reply, kind); });
+}
+
+// Answered later, as a request that failed at once would be, so the page
+// never sees its callback run inside its own call.
+void BrowserView::answerLater(LookupKind kind)
+{
+    QMetaObject::invokeMethod(this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
+}
+
+int BrowserView::pendingCount()
+{
+    pendingLookups[YoutubeLookup].removeAll(nullptr);
+    pendingLookups[NokiaLookup].removeAll(nullptr);
+    return pendingLookups[YoutubeLookup].size() + pendingLookups[NokiaLookup].size();
 }
 
 QNetworkReply *BrowserView::latestPending(LookupKind kind)
@@ -188,38 +283,71 @@ QNetworkReply *BrowserView::latestPending(LookupKind kind)
     return pending.isEmpty() ? nullptr : pending.last().data();
 }
 
+void BrowserView::checkSize(QNetworkReply *reply, LookupKind kind)
+{
+    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (announced > maxAnswerBytes) {
+        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        endLookup(reply, kind);
+        answerPage(kind, QByteArray());
+    } else if (announced > 0 && received.value(reply).isEmpty()) {
+        received[reply].reserve(int(announced));
+    }
+}
+
+void BrowserView::collect(QNetworkReply *reply, LookupKind kind)
+{
+    QByteArray &body = received[reply];
+    const qint64 available = reply->bytesAvailable();
+    if (body.size() + available > maxAnswerBytes) {
+        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        endLookup(reply, kind);
+        answerPage(kind, QByteArray());
+        return;
+    }
+    const int had = body.size();
+    body.resize(had + int(available));
+    body.resize(had + int(qMax<qint64>(reply->read(body.data() + had, available), 0)));
+}
+
 void BrowserView::httpFinished()
 {
-    // From a finished reply, answer that very reply; from page script, the
-    // latest lookup of this kind still running.
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply)
-        reply = latestPending(YoutubeLookup);
-    if (reply)
+    // Called by page script: the latest lookup of this kind still running
+    // ends now, with what it has received.
+    if (QNetworkReply *reply = latestPending(YoutubeLookup))
         answer(reply, YoutubeLookup);
 }
 
 void BrowserView::httpFinished_nokia()
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply)
-        reply = latestPending(NokiaLookup);
-    if (reply)
+    if (QNetworkReply *reply = latestPending(NokiaLookup))
         answer(reply, NokiaLookup);
 }
 
 void BrowserView::answer(QNetworkReply *reply, LookupKind kind)
 {
-    // A reply answered early from script ends there: it must not answer again.
+    QByteArray body = received.take(reply);
+    if (reply->isOpen())
+        body += reply->readAll();
+    // Only Qt's transfer timeout cancels a lookup that is still connected here.
+    if (!reply->isRunning() && reply->error() == QNetworkReply::OperationCanceledError)
+        qDebug() << "Lookup made no progress for 60 s, answered with the" << body.size()
+                 << "bytes that arrived:" << reply->url().toString();
+    endLookup(reply, kind);
+    answerPage(kind, body);
+}
+
+// A reply answered early must not answer again.
+void BrowserView::endLookup(QNetworkReply *reply, LookupKind kind)
+{
     disconnect(reply, nullptr, this, nullptr);
     pendingLookups[kind].removeAll(reply);
+    received.remove(reply);
     if (pendingReply == reply)
         pendingReply = nullptr;
-    const QByteArray body = reply->readAll();
     if (reply->isRunning())
         reply->abort();
     reply->deleteLater();
-    answerPage(kind, body);
 }
 
 void BrowserView::answerPage(LookupKind kind, const QByteArray &body)
@@ -228,10 +356,11 @@ void BrowserView::answerPage(LookupKind kind, const QByteArray &body)
         QString script = QStringLiteral("process_youtube(");
         ScriptString::appendLiteral(script, ScriptString::answerView(body));
         script += QLatin1Char(')');
-        evaluate(script);
+        evaluateInChartPage(script, "process_youtube");
     } else {
-        evaluate(QStringLiteral("process_ajax(window.atob('") + QString::fromLatin1(body.toBase64())
-                 + QStringLiteral("') );"));
+        evaluateInChartPage(QStringLiteral("process_ajax(window.atob('") + QString::fromLatin1(body.toBase64())
+                                + QStringLiteral("') );"),
+                            "process_ajax");
     }
 }
 
@@ -255,6 +384,10 @@ void BrowserView::exit()
 void BrowserView::showMedia(QUrl url)
 {
     const QString location = url.toString();
+    if (!isNetworkMedia(location)) {
+        qDebug() << "Media refused, not a network location:" << location;
+        return;
+    }
     qDebug() << "Video play: " << location;
     mediaPlayer = new MediaPlayer(nullptr);
     mediaPlayer->playLocation(location);
@@ -272,17 +405,16 @@ void BrowserView::showMedia(const QString &url)
 
 void BrowserView::play_link(QString location)
 {
+    if (!isNetworkMedia(location)) {
+        qDebug() << "Media refused, not a network location:" << location;
+        return;
+    }
     mediaPlayer->playLocation(location);
 }
 
 void BrowserView::stop()
 {
     mediaPlayer->stop();
-}
-
-bool BrowserView::holdsChartPage() const
-{
-    return true;
 }
 
 void BrowserView::goToNextItem()
@@ -293,28 +425,34 @@ void BrowserView::goToNextItem()
 void BrowserView::closeMedia()
 {
     qDebug() << "Signal Received";
-    evaluate(QString::fromLatin1(nextItemScript));
+    evaluateInChartPage(QString::fromLatin1(nextItemScript), "the next-item call");
 }
 
 void BrowserView::play_youtube_helper(QString location)
 {
     qDebug() << "starting....";
     qDebug() << location;
+    // The desktop's player opens whatever the line names, and reads every
+    // line as an entry of its own.
+    if (!isNetworkMedia(location)) {
+        qDebug() << "Playlist refused, not one network location:" << location;
+        return;
+    }
 
     const QString fileName = Paths::playlistFile();
     // A missing folder would leave the desktop opening a missing or stale
     // playlist; make it, and hand nothing over when the file cannot be written.
+    // The file is replaced whole, so the desktop's player never reads half of it.
     QDir().mkpath(QFileInfo(fileName).absolutePath());
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate)) {
-        qWarning() << "Cannot write the playlist" << fileName << ":" << file.errorString();
-        return;
+    QSaveFile file(fileName);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    if (written) {
+        QTextStream out(&file);
+        out << location;
+        out.flush();
+        written = file.commit();
     }
-    QTextStream out(&file);
-    out << location;
-    out.flush();
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
+    if (!written) {
         qWarning() << "Cannot write the playlist" << fileName << ":" << file.errorString();
         return;
     }

@@ -1,8 +1,11 @@
 #ifndef BROWSERVIEW_H
 #define BROWSERVIEW_H
 
+#include "pagetrust.h"
+
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QHash>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QPointer>
@@ -11,12 +14,15 @@
 class HttpWindow;
 class MediaPlayer;
 class MWebView;
+class PlayerBridge;
 class QNetworkReply;
 class TitleBar;
 
-// The page host. It shows the chart service's page and is the page's only way
-// into the application: page script sees it as the object `Player`, and the
-// public slots below are everything the page can ask for.
+// The page host. It shows the chart service's page and serves the page's
+// only way into the application: page script sees a PlayerBridge as the
+// object `Player`, whose slots hand on to the public slots below. Only the
+// chart service's pages (PageTrust) and the application's own error page get
+// it, and only they receive answers and the next-item call.
 class BrowserView : public QGraphicsView
 {
     Q_OBJECT
@@ -26,14 +32,16 @@ public:
 
     static QString errorPage();
 
-    // Whether the page shown now is the chart service's, the page that
-    // holds Player.
+    // Whether the page shown now holds Player: a page of the chart service,
+    // or the error page.
     bool holdsChartPage() const;
     // What a finished player does: tells the chart page to go on to its
-    // next item.
+    // next item (dropped when another site's page is shown).
     void goToNextItem();
     // The player that play_link and stop() act on now.
     MediaPlayer *currentPlayer() const { return mediaPlayer; }
+    // The hidden first player, where the page's songs play.
+    MediaPlayer *listeningPlayer() const { return firstPlayer; }
 
 signals:
     // A media player made for the page after the view was built (the
@@ -53,6 +61,7 @@ public slots:
     void httpFinished_nokia();
     void exit();
     void stop();
+    // Publishes Player again, if the page shown now may hold it.
     void addJSObject();
     void start_download(QString location, QString name);
 
@@ -62,6 +71,8 @@ private slots:
     void finish(bool ok);
     void updateTitleBar();
     void closeMedia();
+    void windowObjectCleared();
+    void mainFrameLoadStarted();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -72,10 +83,15 @@ private:
     void setupWebView();
     void loadStartPage();
     void startLookup(const QString &location, LookupKind kind);
+    void answerLater(LookupKind kind);
+    int pendingCount();
     QNetworkReply *latestPending(LookupKind kind);
+    void checkSize(QNetworkReply *reply, LookupKind kind);
+    void collect(QNetworkReply *reply, LookupKind kind);
     void answer(QNetworkReply *reply, LookupKind kind);
+    void endLookup(QNetworkReply *reply, LookupKind kind);
     void answerPage(LookupKind kind, const QByteArray &body);
-    void evaluate(const QString &script);
+    void evaluateInChartPage(const QString &script, const char *what);
 
     MWebView *webView = nullptr;
     QNetworkAccessManager networkManager;
@@ -85,10 +101,21 @@ private:
     int progress = 0;
     HttpWindow *downloadWindow = nullptr;
     MediaPlayer *mediaPlayer = nullptr;
+    MediaPlayer *firstPlayer = nullptr;
 
     // Every lookup still running, oldest first, so two lookups at once are
     // each answered and a handler called from script finds the latest of its kind.
     QList<QPointer<QNetworkReply>> pendingLookups[2];
+    // What each lookup has received. Kept here because Qt drops a reply's
+    // buffer when its transfer timeout aborts it.
+    QHash<QNetworkReply *, QByteArray> received;
+
+    PageTrust trust;
+    QPointer<PlayerBridge> bridge;
+    // From just before the error page loads until the next page starts loading.
+    bool errorPageShown = false;
+    bool loadingErrorPage = false;
+    QString withheldFrom;
 };
 
 #endif // BROWSERVIEW_H

@@ -53,6 +53,8 @@ HttpWindow::HttpWindow(QWidget *parent)
     urlLabel = new QLabel(tr("&URL:"));
     urlLabel->setBuddy(urlEdit);
     statusLabel = new QLabel(tr("Please enter the URL of a file you want to download."));
+    // File names come from the page; none may restyle the window.
+    statusLabel->setTextFormat(Qt::PlainText);
 
     downloadButton = new QPushButton(tr("Download"));
     downloadButton->setDefault(true);
@@ -116,12 +118,14 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
 
     auto *label = new QLabel(this);
     label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
     label->setText(QStringLiteral("Downloading to ") + targetPath);
     progressDialog->setWindowTitle(tr("HTTP"));
     progressDialog->setLabel(label);
 
     downloadButton->setEnabled(false);
     aborted = false;
+    writeFailure.clear();
     startRequest();
 }
 
@@ -139,6 +143,13 @@ void HttpWindow::cancelDownload()
 void HttpWindow::httpFinished()
 {
     progressDialog->reset();
+    if (!writeFailure.isEmpty()) {
+        discardFile();
+        releaseReply();
+        inform(tr("Unable to save the file %1: %2.").arg(targetPath, writeFailure));
+        downloadButton->setEnabled(true);
+        return;
+    }
     if (aborted) {
         discardFile();
         releaseReply();
@@ -170,8 +181,27 @@ void HttpWindow::httpReadyRead()
     if (chunk.size() != readBufferSize)
         chunk.resize(readBufferSize);
     qint64 count;
-    while ((count = reply->read(chunk.data(), readBufferSize)) > 0)
-        file->write(chunk.constData(), count);
+    while ((count = reply->read(chunk.data(), readBufferSize)) > 0) {
+        if (!writeAll(chunk.constData(), count)) {
+            // A full disk will not take the rest either: stop fetching it.
+            writeFailure = file->errorString();
+            reply->abort();
+            return;
+        }
+    }
+}
+
+// A short write says nothing of its cause; the next attempt fails with it.
+bool HttpWindow::writeAll(const char *data, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const qint64 written = file->write(data + done, count - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 void HttpWindow::updateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
@@ -196,6 +226,8 @@ void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *aut
     Ui::Dialog ui;
     ui.setupUi(&dialog);
     dialog.adjustSize();
+    // The realm is the server's text.
+    ui.siteDescription->setTextFormat(Qt::PlainText);
     ui.siteDescription->setText(tr("%1 at %2").arg(authenticator->realm(), url.host()));
     ui.userEdit->setText(url.userName());
     ui.passwordEdit->setText(url.password());
@@ -215,11 +247,15 @@ void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
     for (const QSslError &error : errors)
         descriptions << error.errorString();
 
+    QMessageBox box(QMessageBox::Warning, tr("HTTP"),
+                    tr("One or more SSL errors has occurred: %1").arg(descriptions.join(QStringLiteral(", "))),
+                    QMessageBox::Ignore | QMessageBox::Abort, this);
+    box.setTextFormat(Qt::PlainText);
+    // Enter or Escape must never accept a forged certificate.
+    box.setDefaultButton(QMessageBox::Abort);
+    box.setEscapeButton(QMessageBox::Abort);
     prompting = true;
-    const auto answer = QMessageBox::warning(
-        this, tr("HTTP"),
-        tr("One or more SSL errors has occurred: %1").arg(descriptions.join(QStringLiteral(", "))),
-        QMessageBox::Ignore | QMessageBox::Abort);
+    const int answer = box.exec();
     prompting = false;
     if (answer == QMessageBox::Ignore && !aborted && reply)
         reply->ignoreSslErrors();
@@ -241,7 +277,9 @@ void HttpWindow::startRequest()
 bool HttpWindow::openTarget()
 {
     file = new QSaveFile(targetPath, this);
-    if (file->open(QIODevice::WriteOnly))
+    // Unbuffered, a write that fails says why (a full disk, say) at once;
+    // through Qt's buffer a short write only leaves "Unknown error".
+    if (file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
     inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
     discardFile();
@@ -266,11 +304,12 @@ void HttpWindow::releaseReply()
 void HttpWindow::finishSuccessfully()
 {
     httpReadyRead(); // whatever the reply still holds
-    if (file->commit()) {
+    if (writeFailure.isEmpty() && file->commit()) {
         const QString shownName = QFileInfo(QUrl(urlEdit->text()).path()).fileName();
         statusLabel->setText(tr("Downloaded %1 to current directory.").arg(shownName));
     } else {
-        inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
+        inform(tr("Unable to save the file %1: %2.")
+                   .arg(targetPath, writeFailure.isEmpty() ? file->errorString() : writeFailure));
     }
     downloadButton->setEnabled(true);
 }
@@ -300,14 +339,19 @@ void HttpWindow::followRedirect(const QUrl &target)
     startRequest();
 }
 
+// The boxes show names and messages of the page and the server as they are,
+// never as markup.
 bool HttpWindow::askYesNo(const QString &text, int defaultButton)
 {
-    return QMessageBox::question(this, tr("HTTP"), text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::StandardButton(defaultButton))
-           == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, tr("HTTP"), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
+    return box.exec() == QMessageBox::Yes;
 }
 
 void HttpWindow::inform(const QString &text)
 {
-    QMessageBox::information(this, tr("HTTP"), text);
+    QMessageBox box(QMessageBox::Information, tr("HTTP"), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }

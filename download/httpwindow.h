@@ -42,6 +42,7 @@ private slots:
 private:
     void startRequest();
     bool openTarget();
+    bool writeAll(const char *data, qint64 count);
     void discardFile();
     void releaseReply();
     void finishSuccessfully();
@@ -65,6 +66,8 @@ private:
     // transfer has arrived, so a failed download never costs the old file.
     QSaveFile *file = nullptr;
     bool aborted = false;
+    // Why the file could not take what arrived ("No space left on device").
+    QString writeFailure;
 
     QString targetPath;
     QByteArray chunk;

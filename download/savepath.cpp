@@ -6,10 +6,12 @@
 
 namespace {
 
-QString tr(const char *text)
+// The reasons end up in the download window's refusal, so they are
+// translated in its context.
+struct Refusal
 {
-    return QCoreApplication::translate("HttpWindow", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(HttpWindow)
+};
 
 // Windows reads "c:name" relative to the current folder of drive c, so a
 // drive prefix counts as absolute on every platform.
@@ -34,18 +36,29 @@ bool climbsOut(const QString &name)
     return false;
 }
 
+// Where the download folder is the home folder itself, ".bashrc",
+// ".ssh/authorized_keys" or ".config/autostart/x.desktop" would change how
+// the user's programs run.
+bool isHidden(const QString &name)
+{
+    static const QRegularExpression hiddenPart(QStringLiteral("(^|[/\\\\])\\."));
+    return hiddenPart.match(name).hasMatch();
+}
+
 QString refusalFor(const QString &directory, const QString &name)
 {
     if (name.contains(QChar::Null))
-        return tr("the name holds a NUL character");
+        return Refusal::tr("the name holds a NUL character");
     if (isAbsolute(name))
-        return tr("the name is an absolute path outside the download folder");
+        return Refusal::tr("the name is an absolute path outside the download folder");
     if (climbsOut(name))
-        return tr("the name leads out of the download folder with \"..\"");
+        return Refusal::tr("the name leads out of the download folder with \"..\"");
+    if (isHidden(name))
+        return Refusal::tr("the name holds a hidden file or folder (a part that begins with \".\")");
     QString windowsReading = name;
     windowsReading.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (QDir::cleanPath(directory + windowsReading) == QDir::cleanPath(directory))
-        return tr("the name does not name a file inside the download folder");
+        return Refusal::tr("the name does not name a file inside the download folder");
     return QString();
 }
 

@@ -14,8 +14,8 @@ QString fallbackName();
 
 // `directory` (ending with "/") followed by `fileName`, or an empty string
 // when the name is refused; `refusal` then receives a reason for the user.
-// Names with subfolders ("a/b.txt") are accepted; absolute names and names
-// with a ".." component are not.
+// Names with subfolders ("a/b.txt") are accepted; absolute names, names with
+// a ".." component and names with a hidden part (".bashrc", ".config/x") are not.
 QString resolve(const QString &directory, const QString &fileName, QString *refusal = nullptr);
 
 } // namespace SavePath

@@ -1,4 +1,5 @@
 #include "mediaplayer.h"
+#include "desktopsettings.h"
 #include "mediatext.h"
 #include "mediavideowidget.h"
 #include "ramplaylist.h"
@@ -633,6 +634,8 @@ void MediaPlayer::buildSettingsDialog()
         if (!current.isEmpty() && current.first()->description() == effects.at(k))
             form.audioEffectsCombo->setCurrentIndex(k + 1);
     }
+    form.notifyCheckBox->setChecked(DesktopSettings::notificationsEnabled());
+
     // Connected only now, so that building never creates a pending effect.
     connect(form.audioEffectsCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MediaPlayer::effectChanged);
@@ -671,6 +674,7 @@ void MediaPlayer::applySettings()
 {
     const Ui::settings &form = *settingsForm;
     mediaObject.setTransitionTime(int(form.crossFadeSlider->value() * 1000.0f * 0.5f));
+    DesktopSettings::setNotificationsEnabled(form.notifyCheckBox->isChecked());
 
     // With no device listed the output stays where it is.
     const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();
@@ -732,7 +736,8 @@ void MediaPlayer::configureEffect()
     dialog.setWindowTitle(tr("Configure effect"));
     auto *layout = new QVBoxLayout(&dialog);
 
-    auto *description = new QLabel(QStringLiteral("<b>Description:</b><br>") + chosen.description(), &dialog);
+    const QString heading = QStringLiteral("<b>") + tr("Description:") + QStringLiteral("</b><br>");
+    auto *description = new QLabel(heading + chosen.description(), &dialog);
     description->setWordWrap(true);
     layout->addWidget(description);
 

@@ -1,10 +1,17 @@
 #include "mediatext.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 #include <phonon/MediaSource>
 
 namespace {
+// The information screen is the player's, and so are its words.
+struct Words
+{
+    Q_DECLARE_TR_FUNCTIONS(MediaPlayer)
+};
+
 const int maxNameLength = 30;
 const QString highlight = QStringLiteral("<font color=#ffeeaa>");
 
@@ -65,26 +72,28 @@ QString sourceName(const Phonon::MediaSource &source)
 QString infoText(const QMultiMap<QString, QString> &metaData,
                  const Phonon::MediaSource &source, const QString &message)
 {
-    const QString artist = cut(metaData.value(QStringLiteral("ARTIST")));
+    // Tags, names and messages come from the media, the page and the back
+    // end: shown as text, inside the screen's own markup.
+    const QString artist = cut(metaData.value(QStringLiteral("ARTIST"))).toHtmlEscaped();
     const QString title = metaData.value(QStringLiteral("TITLE"));
     const int bitrate = metaData.value(QStringLiteral("BITRATE")).toInt();
     const QString name = sourceName(source);
 
     QString text;
     if (!title.isEmpty()) {
-        text += QStringLiteral("Title: ") + highlight + cut(title) + QStringLiteral("<br></font>");
+        text += Words::tr("Title: ") + highlight + cut(title).toHtmlEscaped() + QStringLiteral("<br></font>");
     } else if (!name.isEmpty()) {
         const bool isUrl = source.type() == Phonon::MediaSource::Url;
-        text += (isUrl ? QStringLiteral("Url: ") : QStringLiteral("File: ")) + highlight + cut(name)
+        text += (isUrl ? Words::tr("Url: ") : Words::tr("File: ")) + highlight + cut(name).toHtmlEscaped()
                 + QStringLiteral("</font>");
     }
     if (!artist.isEmpty())
-        text += QStringLiteral("Artist:  ") + highlight + artist + QStringLiteral("</font>");
+        text += Words::tr("Artist:  ") + highlight + artist + QStringLiteral("</font>");
     if (bitrate != 0)
-        text += QStringLiteral("<br>Bitrate:  ") + highlight + QString::number(bitrate / 1000)
+        text += QStringLiteral("<br>") + Words::tr("Bitrate:  ") + highlight + QString::number(bitrate / 1000)
                 + QStringLiteral("kbit</font>");
     if (!message.isEmpty())
-        text += QStringLiteral("<br>Message:  ") + highlight + message + QStringLiteral("</font>");
+        text += QStringLiteral("<br>") + Words::tr("Message:  ") + highlight + message.toHtmlEscaped() + QStringLiteral("</font>");
     return text;
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws Melodrift's artwork: the player's information-screen border and the
-application icon. Standard library only; run it again after changing a colour.
+application icon, each also at twice the size for screens scaled by two (Qt
+picks "name@2x.png" for the border image; the hicolor theme looks in
+"NxN@2" folders). Standard library only; run it again after changing a colour.
 
     python3 resources/make-artwork.py resources/
 """
@@ -41,25 +43,27 @@ def rounded_rect_coverage(x, y, w, h, radius):
     return outside + inside - radius
 
 
-def screen(width=239, height=98):
+def screen(scale=1):
     """A dark display panel with a bright bevelled rim; the rim is what the
-    3-pixel border image shows around the player's title and artist."""
+    3-pixel border image shows around the player's title and artist. Drawn
+    at the given scale, so the double-size image shows the same panel."""
+    width, height = 239 * scale, 98 * scale
     rows = []
     for y in range(height):
         row = []
         for x in range(width):
-            d = rounded_rect_coverage(x + 0.5, y + 0.5, width, height, 7)
+            d = rounded_rect_coverage(x + 0.5, y + 0.5, width, height, 7 * scale)
             if d > 0:
                 row.append((0, 0, 0, 0))
                 continue
             edge = -d
             alpha = 255 if edge >= 1 else clamp(255 * edge)
-            if edge < 3:
+            if edge < 3 * scale:
                 shade = 1 - (y / height) * 0.5
                 row.append((clamp(120 * shade), clamp(170 * shade), clamp(220 * shade), alpha))
             else:
                 t = y / height
-                glow = math.exp(-((x - width * 0.3) ** 2 + (y - height * 0.2) ** 2) / 4000.0)
+                glow = math.exp(-((x - width * 0.3) ** 2 + (y - height * 0.2) ** 2) / (4000.0 * scale * scale))
                 row.append((clamp(10 + 30 * glow), clamp(18 + 40 * glow - 8 * t), clamp(36 + 60 * glow - 12 * t), 235))
         rows.append(row)
     return rows
@@ -116,16 +120,22 @@ def write_ico(path, pngs):
     Path(path).write_bytes(header + entries + data)
 
 
+ICON_NAME = "org.melodrift.Melodrift.png"
+
+
 def main():
     out = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
     (out / "images").mkdir(parents=True, exist_ok=True)
-    write_png(out / "images" / "screen.png", 239, 98, screen())
+    for scale, name in ((1, "screen.png"), (2, "screen@2x.png")):
+        rows = screen(scale)
+        write_png(out / "images" / name, len(rows[0]), len(rows), rows)
     blobs = []
     for size in (16, 32, 48, 64, 128, 256):
-        target = out / "icons" / f"{size}x{size}" / "melodrift.png"
-        target.parent.mkdir(parents=True, exist_ok=True)
-        write_png(target, size, size, icon(size))
-        blobs.append((size, target.read_bytes()))
+        for folder, pixels in ((f"{size}x{size}", size), (f"{size}x{size}@2", 2 * size)):
+            target = out / "icons" / folder / ICON_NAME
+            target.parent.mkdir(parents=True, exist_ok=True)
+            write_png(target, pixels, pixels, icon(pixels))
+        blobs.append((size, (out / "icons" / f"{size}x{size}" / ICON_NAME).read_bytes()))
     write_ico(out / "icons" / "melodrift.ico", blobs)
 
 

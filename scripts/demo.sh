@@ -4,6 +4,7 @@
 # Quit) ends the demo and stops the service.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build="${MELODRIFT_BUILD_DIR:-$root/build}"
 "$root/scripts/install.sh"
 "$root/scripts/build.sh"
 
@@ -20,8 +21,8 @@ echo "demo: chart service at $(head -n1 "${TMPDIR:-/tmp}/melodrift-chart-service
 
 export MELODRIFT_START_URL="${MELODRIFT_START_URL:-http://127.0.0.1:$port/charts/v3.6w_pro/cutter11.php}"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  "$root/build/melodrift"
+  "$build/melodrift"
 else
   echo "demo: no display found; running on a virtual X server (nothing will be visible)" >&2
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$root/build/melodrift"
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/melodrift"
 fi

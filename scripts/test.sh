@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test suite under a virtual
-# X server with a private sound server, then the fuzz targets (scripts/fuzz.sh)
-# and the sanitizer build's suites (scripts/sanitize.sh). Exits non-zero on any
-# failure; every step runs even when an earlier one failed.
+# Installs what is missing, builds (warnings are errors), and runs every test
+# suite under a virtual X server with a private sound server, then the fuzz
+# targets (scripts/fuzz.sh) and the sanitizer build's suites
+# (scripts/sanitize.sh). Exits non-zero on any failure; every step runs even
+# when an earlier one failed.
+#   scripts/test.sh            everything, as CI runs it
+#   scripts/test.sh --quick    build, then only the suites labelled "quick"
+#                              (no media playback; a few minutes)
+# Further arguments go to ctest, e.g. scripts/test.sh --quick -R bridge.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+quick=0
+if [ "${1:-}" = --quick ]; then
+  quick=1
+  shift
+fi
 status=0
 step() {
   local name=$1 start=$SECONDS
@@ -12,9 +22,14 @@ step() {
   "$@" || status=1
   echo "test.sh: $name took $((SECONDS - start)) s"
 }
-step install "$root/scripts/install.sh"
-step build "$root/scripts/build.sh"
+[ $quick -eq 1 ] || step install "$root/scripts/install.sh"
+step build "$root/scripts/build.sh" -DMELODRIFT_WERROR=ON
 [ $status -eq 0 ] || exit 1
+if [ $quick -eq 1 ]; then
+  step suites "$root/scripts/with-test-session.sh" \
+    ctest --test-dir "$root/build" --output-on-failure --timeout 600 -L quick "$@"
+  exit $status
+fi
 step suites "$root/scripts/with-test-session.sh" \
   ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"
 step fuzzing "$root/scripts/fuzz.sh"

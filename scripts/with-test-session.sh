@@ -12,6 +12,10 @@ export XDG_CACHE_HOME="$session/cache"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CACHE_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 
+# No session bus unless a suite brings its own (dbus-run-session): none is
+# autolaunched on the virtual display, and no test reaches the user's desktop.
+export DBUS_SESSION_BUS_ADDRESS=disabled:
+
 pulse_pid=""
 if command -v pulseaudio >/dev/null; then
   pulseaudio --daemonize=no --exit-idle-time=-1 -n \

@@ -1,14 +1,18 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mainwindow.h"
+#include "messagelog.h"
 #include "mwebview.h"
 #include "paths.h"
 #include "testenvironment.h"
 #include "titlebar.h"
+#include "webviewfinder.h"
 
 #include <QFile>
 #include <QPainter>
 #include <QGraphicsScene>
+#include <QScreen>
+#include <QStyle>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTcpServer>
@@ -48,29 +52,6 @@ QString composedErrorPage(const QString &startUrl)
            + QStringLiteral("\t") + eight + QStringLiteral("</html>");
 }
 
-// Debug output of the process, where the page's console messages arrive.
-QStringList debugOutput;
-QtMessageHandler previousHandler = nullptr;
-
-void keepDebugOutput(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (type == QtDebugMsg)
-        debugOutput.append(text);
-    if (previousHandler)
-        previousHandler(type, context, text);
-}
-
-MWebView *webViewOf(BrowserView *view)
-{
-    // The member of the same name hides QGraphicsView::scene().
-    const QList<QGraphicsItem *> items = static_cast<QGraphicsView *>(view)->scene()->items();
-    for (QGraphicsItem *item : items) {
-        if (auto *web = dynamic_cast<MWebView *>(item))
-            return web;
-    }
-    return nullptr;
-}
-
 QColor pixelOf(QWebFrame *frame, const QPoint &at)
 {
     QImage image(frame->page()->viewportSize(), QImage::Format_RGB32);
@@ -79,6 +60,21 @@ QColor pixelOf(QWebFrame *frame, const QPoint &at)
     frame->render(&painter);
     painter.end();
     return QColor(image.pixel(at));
+}
+
+// Steps from a shade to a far one inside one window pixel of a picture at
+// twice the window's size: text drawn at the screen's resolution has them, a
+// picture drawn at the window's size and blown up (smoothed or not) has none.
+int sharpSteps(const QImage &image, const QRect &area)
+{
+    int steps = 0;
+    for (int y = area.top(); y < area.bottom(); y += 2) {
+        for (int x = area.left(); x < area.right(); x += 2) {
+            steps += (qAbs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y))) > 100)
+                     + (qAbs(qGray(image.pixel(x, y)) - qGray(image.pixel(x, y + 1))) > 100);
+        }
+    }
+    return steps;
 }
 
 } // namespace
@@ -100,6 +96,7 @@ private slots:
     void tryAgainReloadsStartPage();
     void titleBarFollowsLoadSignals();
     void defaultSettingsAreIni();
+    void drawsForTheScreenScale();
 
 private:
     // The window as main() makes it, on the given start page.
@@ -111,18 +108,20 @@ private:
     BrowserView *view = nullptr;
     MWebView *web = nullptr;
     std::unique_ptr<QSignalSpy> loads;
+    std::unique_ptr<MessageLog> messages;
 };
 
 void TestMainWindow::initTestCase()
 {
     MainWindow::prepareApplication();
     QVERIFY2(service.start(), "the stand-in chart service did not start");
-    previousHandler = qInstallMessageHandler(keepDebugOutput);
+    // Debug output of the process, where the page's console messages arrive.
+    messages = std::make_unique<MessageLog>();
 }
 
 void TestMainWindow::cleanupTestCase()
 {
-    qInstallMessageHandler(previousHandler);
+    messages.reset();
 }
 
 void TestMainWindow::cleanup()
@@ -140,7 +139,7 @@ void TestMainWindow::makeWindow(const QUrl &startPage)
     window = std::make_unique<MainWindow>();
     view = window->browserView();
     QVERIFY(view);
-    web = webViewOf(view);
+    web = qobject_cast<MWebView *>(TestSupport::webViewIn(view));
     QVERIFY(web);
     loads = std::make_unique<QSignalSpy>(web, &QGraphicsWebView::loadFinished);
     window->setFixedSize(640, 480);
@@ -203,13 +202,13 @@ void TestMainWindow::fillsTheFixedWindow()
 
 void TestMainWindow::showsTheChartWithPlayer()
 {
-    debugOutput.clear();
+    messages->clear();
     makeWindow(service.startPage());
     QVERIFY(waitForLoad(true));
 
     // Player was there for the page's own start-up script, which reports
     // what it found on the console.
-    const QStringList ready = debugOutput.filter(QStringLiteral("chart ready:"));
+    const QStringList ready = messages->console().filter(QStringLiteral("chart ready:"));
     QCOMPARE(ready.size(), 1);
     QVERIFY2(ready.first().startsWith(QStringLiteral("\"chart ready: 8 items, Player present on line:")),
              qPrintable(ready.first()));
@@ -326,6 +325,10 @@ void TestMainWindow::defaultSettingsAreIni()
     const QByteArray text = file.readAll();
     QVERIFY2(text.contains("[BrowserMainWindow]\n"), text.constData());
     QVERIFY2(text.contains("location=http://127.0.0.1/x\n"), text.constData());
+
+    // The desktop entry is installed under the id start-up gives the desktop.
+    QVERIFY(QFile::exists(TestEnvironment::sourcePath(QStringLiteral("resources/%1.desktop")
+                                                          .arg(QGuiApplication::desktopFileName()))));
 }
 
 void TestMainWindow::tryAgainReloadsStartPage()
@@ -398,6 +401,33 @@ void TestMainWindow::titleBarFollowsLoadSignals()
     QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
     // A successful load shows no error page.
     QCOMPARE(web->page()->mainFrame()->url(), service.startPage());
+}
+
+// Runs at the screen's own scale, and with QT_SCALE_FACTOR=2 as test_mainwindow_scaled.
+void TestMainWindow::drawsForTheScreenScale()
+{
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    const int scale = qRound(window->devicePixelRatioF());
+    QWebFrame *frame = web->page()->mainFrame();
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.devicePixelRatio")).toInt(), scale);
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(), 640);
+    // Icons, such as the player's buttons, come from images of the screen's resolution.
+    const QIcon play = QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
+    QCOMPARE(play.pixmap(16, 16).size(), QSize(16, 16) * scale);
+    QCOMPARE(QImage(QStringLiteral(":/images/screen.png")).size(), QSize(239, 98));
+    QCOMPARE(QImage(QStringLiteral(":/images/screen@2x.png")).size(), QSize(478, 196));
+
+    // What the X server shows, the title bar in front as while a page loads.
+    emit web->loadProgress(30);
+    const auto shot = [this] { return window->screen()->grabWindow(window->winId()).toImage(); };
+    QCOMPARE(shot().size(), QSize(640, 480) * scale);
+    if (scale == 2) {
+        const QRect title(0, 0, 1280, view->findChild<TitleBar *>()->height() * 2);
+        QTRY_VERIFY2(sharpSteps(shot(), title) > 20, "the title bar is not drawn at the screen's resolution");
+        QTRY_VERIFY2(sharpSteps(shot(), QRect(0, title.height(), 1280, 960 - title.height())) > 100,
+                     "the page is not drawn at the screen's resolution");
+    }
 }
 
 MELODRIFT_TEST_MAIN(TestMainWindow)

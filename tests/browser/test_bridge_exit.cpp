@@ -93,8 +93,7 @@ void BridgeExitTest::exitWhileLookupPending()
         query.addQueryItem(more.left(equals), more.mid(equals + 1));
     }
     query.addQueryItem(QStringLiteral("exit_ms"), QString::number(exitAfterMs));
-    QUrl page = QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/bridge_exit.html")));
-    page.setQuery(query);
+    const QUrl page = service.pageFromFile(QStringLiteral("tests/browser/bridge_exit.html"), query);
 
     const ApplicationRun run = ApplicationRun::on(page, 30000);
     const QString failure = run.failure(20000);

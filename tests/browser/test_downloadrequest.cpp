@@ -5,7 +5,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "httpwindow.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 
 #include "chartservice.h"
 #include "mediaplayer.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 

@@ -7,7 +7,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mediaplayer.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 
@@ -63,7 +63,7 @@ private:
 
 QUrl HandoffTest::startPage() const
 {
-    return QUrl::fromLocalFile(TestEnvironment::sourcePath(QStringLiteral("tests/browser/test_handoff_page.html")));
+    return service.pageFromFile(QStringLiteral("tests/browser/test_handoff_page.html"));
 }
 
 QString HandoffTest::readyScript() const

@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrlQuery>
 #include <QtTest>
 
 namespace {
@@ -36,7 +35,6 @@ private slots:
 
 private:
     QList<Request> requests() const;
-    QUrl pageUrl(const QString &script) const;
 
     ChartService service;
 };
@@ -64,20 +62,6 @@ QList<Request> HandoffExitTest::requests() const
                      object.value(QStringLiteral("user_agent")).toString()});
     }
     return list;
-}
-
-// A page of the service's own host, so the web engine has loaded an http
-// page with its network stack before any player starts.
-QUrl HandoffExitTest::pageUrl(const QString &script) const
-{
-    const QString html = QStringLiteral("<html><body style='background:black'><script>") + script
-                         + QStringLiteral("</script></body></html>");
-    QUrl url = service.url(QStringLiteral("status/200"));
-    QUrlQuery query;
-    query.addQueryItem(QStringLiteral("type"), QStringLiteral("text/html"));
-    query.addQueryItem(QStringLiteral("body"), QString::fromLatin1(QUrl::toPercentEncoding(html)));
-    url.setQuery(query);
-    return url;
 }
 
 void HandoffExitTest::exitsWhilePlaying_data()
@@ -111,7 +95,10 @@ void HandoffExitTest::exitsWhilePlaying()
     QFETCH(QStringList, media);
 
     service.fetch(QStringLiteral("requests?clear=1"));
-    const QUrl page = pageUrl(script);
+    // A page of the service's own host: the web engine has loaded an http
+    // page with its network stack before any player starts.
+    const QUrl page = service.page(QStringLiteral("<html><body style='background:black'><script>") + script
+                                   + QStringLiteral("</script></body></html>"));
 
     const ApplicationRun run = ApplicationRun::on(page, 40000);
     const QString failure = run.failure(30000);

@@ -1,14 +1,18 @@
 #include "fixtureserver.h"
 #include "httpwindow.h"
+#include "mainwindow.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -32,6 +36,7 @@ private slots:
     void acceptedRedirectRestartsIntoTheSameTarget_data();
     void acceptedRedirectRestartsIntoTheSameTarget();
     void authenticationForm();
+    void textsInTheUsersLanguage();
     void certificateQuestion_data();
     void certificateQuestion();
     void unsafeNamesAreRefusedWithoutRequest_data();
@@ -41,6 +46,7 @@ private slots:
     void onlyHttpAndHttpsAreFetched();
     void progressStaysRightForAnySize();
     void concurrentDownloads();
+    void fullDiskNamesTheCause();
 
 private:
     QString target(const QString &name) const { return downloads + name; }
@@ -75,6 +81,7 @@ ModalAnswerer::Answer fillCredentials(const QString &user, const QString &passwo
 
 void TestHttpWindow::initTestCase()
 {
+    MainWindow::prepareApplication();
     QVERIFY(certificates.isValid());
     const QString dir = certificates.path() + QLatin1Char('/');
     // Right name, only self-signed: one error. Wrong name and meant for
@@ -191,6 +198,9 @@ void TestHttpWindow::failuresKeepTheOldFile_data()
                                               << QStringList{"ok"} << true;
     QTest::newRow("certificate refused") << server.https(0, "/bytes/1000").toString()
                                          << QStringList{"abort", "ok"} << true;
+    // Enter refuses a certificate that failed its checks.
+    QTest::newRow("certificate question met with Enter") << server.https(1, "/bytes/1000").toString()
+                                                         << QStringList{"enter", "ok"} << true;
     QTest::newRow("credentials cancelled") << server.http("/auth/1000").toString()
                                            << QStringList{"cancel form", "ok"} << true;
     QTest::newRow("redirect declined") << server.http("/redirect?to=/bytes/1000").toString()
@@ -212,6 +222,8 @@ void TestHttpWindow::failuresKeepTheOldFile()
     for (const QString &answer : answers) {
         if (answer == "cancel form")
             answerer.then(fillCredentials(QString(), QString(), false));
+        else if (answer == "enter")
+            answerer.then([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
         else
             answerer.then(answer == "yes" ? QMessageBox::Yes
                           : answer == "no" ? QMessageBox::No
@@ -308,7 +320,8 @@ void TestHttpWindow::authenticationForm()
     // Qt tries the credentials in the URL first; the form comes after they fail.
     answerer.then([&](QWidget *widget) {
         auto *description = widget->findChild<QLabel *>("siteDescription");
-        site = description->text();
+        // The realm is the server's text: never markup.
+        site = (description->textFormat() == Qt::PlainText ? "" : "markup: ") + description->text();
         bold = description->font().bold();
         user = widget->findChild<QLineEdit *>("userEdit")->text();
         auto *passwordEdit = widget->findChild<QLineEdit *>("passwordEdit");
@@ -328,6 +341,43 @@ void TestHttpWindow::authenticationForm()
     QCOMPARE(echo, QLineEdit::Normal);
     QString why;
     QVERIFY2(FixtureServer::fileHoldsPattern(target("members.bin"), 6000, &why), qPrintable(why));
+}
+
+// German under a German LANG (test_httpwindow_de), English byte for byte
+// otherwise; the buttons are Qt's own texts.
+void TestHttpWindow::textsInTheUsersLanguage()
+{
+    const int language = qgetenv("LANG").startsWith("de") ? 1 : 0;
+    const QString refused = target("../x.txt");
+    const QList<QStringList> texts = {
+        {"Unable to save the file " + refused + ": the name leads out of the download folder with \"..\".",
+         "Die Datei " + refused + " kann nicht gespeichert werden: der Name führt mit „..“ aus dem Download-Ordner heraus."},
+        {"Http authentication required", "HTTP-Authentifizierung erforderlich"},
+        {"You need to supply a Username and a Password to access this site",
+         "Für den Zugriff auf diese Seite sind ein Benutzername und ein Passwort erforderlich"},
+        {"Site:", "Seite:"}, {"Members at 127.0.0.1", "Members auf 127.0.0.1"},
+        {"Username:", "Benutzername:"}, {"Password:", "Passwort:"}, {"OK", "OK"}, {"Cancel", "Abbrechen"}};
+    QStringList form;
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok).then([&form](QWidget *dialog) {
+        for (const char *name : {"label", "label_4", "siteDescription", "label_2", "label_3"})
+            form << dialog->findChild<QLabel *>(name)->text();
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        form << buttons->button(QDialogButtonBox::Ok)->text() << buttons->button(QDialogButtonBox::Cancel)->text();
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    answerer.then(QMessageBox::Ok);
+    HttpWindow refusing;
+    refusing.downloadFile(server.http("/bytes/10").toString(), QStringLiteral("../x.txt"));
+    HttpWindow asking;
+    asking.downloadFile(server.http("/auth/10").toString(), QStringLiteral("members.bin"));
+    QTRY_VERIFY(!asking.isDownloading());
+
+    QVERIFY(answerer.answeredAll());
+    QStringList expected;
+    for (const QStringList &text : texts)
+        expected << text.at(language);
+    QCOMPARE(answerer.seen.mid(0, 2) + form, expected);
 }
 
 void TestHttpWindow::certificateQuestion_data()
@@ -367,6 +417,8 @@ void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest_data()
     QTest::newRow("parent") << "../escaped.txt" << outside;
     QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside;
     QTest::newRow("absolute") << outside << outside;
+    QTest::newRow("hidden file") << ".bashrc" << downloads + ".bashrc";
+    QTest::newRow("hidden folder") << ".config/autostart/x.desktop" << downloads + ".config";
 }
 
 void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
@@ -465,6 +517,35 @@ void TestHttpWindow::concurrentDownloads()
     QVERIFY2(FixtureServer::fileHoldsPattern(target("first.bin"), 300000, &why), qPrintable(why));
     QVERIFY2(FixtureServer::fileHoldsPattern(target("second.bin"), 200000, &why), qPrintable(why));
     QCOMPARE(answerer.seen, QStringList());
+}
+
+void TestHttpWindow::fullDiskNamesTheCause()
+{
+    const QString disk = downloads + "disk";
+    QVERIFY(QDir().mkpath(disk));
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", disk});
+    if (!mount.waitForFinished() || mount.exitCode() != 0) {
+        // QSKIP with one argument trips clang's pedantic warning on variadic macros.
+        QTest::qSkip(qPrintable(QStringLiteral("mounting a small tmpfs as a full disk needs root: ")
+                                + QString::fromLocal8Bit(mount.readAllStandardError())),
+                     __FILE__, __LINE__);
+        return;
+    }
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {disk}); });
+    writeOldFile("disk/song.mp3");
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Yes).then(QMessageBox::Ok);
+    HttpWindow window;
+    // 50 MB at the fixture's slow pace would take minutes: the transfer must
+    // stop when the 256 KiB disk is full.
+    window.downloadFile(server.http("/slow/50000000").toString(), QStringLiteral("disk/song.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isDownloading(), 15000);
+
+    QCOMPARE(answerer.seen.value(1),
+             QStringLiteral("Unable to save the file %1: No space left on device.").arg(target("disk/song.mp3")));
+    QCOMPARE(contents(target("disk/song.mp3")), oldBytes);
+    QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden), QStringList{"song.mp3"});
 }
 
 MELODRIFT_TEST_MAIN(TestHttpWindow)

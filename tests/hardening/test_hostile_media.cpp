@@ -7,7 +7,7 @@
 #include "chartservice.h"
 #include "hardening.h"
 #include "mediaplayer.h"
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
 
@@ -68,7 +68,7 @@ private:
     QString dir;
     QString song;
     std::unique_ptr<MediaPlayer> player;
-    std::unique_ptr<Hardening::BoxRecorder> boxes;
+    std::unique_ptr<ModalAnswerer> boxes;
     QSet<QString> before;
 };
 
@@ -97,7 +97,7 @@ void HostileMediaTest::initTestCase()
 void HostileMediaTest::init()
 {
     before = Hardening::snapshot(TestSupport::environment().root());
-    boxes = std::make_unique<Hardening::BoxRecorder>();
+    boxes = std::make_unique<ModalAnswerer>();
     player = std::make_unique<MediaPlayer>(nullptr);
     player->resize(320, 240);
     player->show();
@@ -153,15 +153,15 @@ void HostileMediaTest::badMedia()
     QElapsedTimer clock;
     clock.start();
     // A source that stays silent is reported after the player's stall time (8 s).
-    QVERIFY2(QTest::qWaitFor([&] { return !boxes->texts.isEmpty() || (!mustFail && object->state() == Phonon::PlayingState)
+    QVERIFY2(QTest::qWaitFor([&] { return !boxes->seen.isEmpty() || (!mustFail && object->state() == Phonon::PlayingState)
                                          || (settled(object->state()) && clock.elapsed() > 12000); },
                              30000),
              qPrintable(Handoff::stateText(object->state())));
     // Give a failure that follows a brief start its time to be reported.
     QTest::qWait(1500);
-    if (!boxes->texts.isEmpty()) {
-        QCOMPARE(boxes->texts.size(), 1);
-        QVERIFY2(!boxes->texts.first().trimmed().isEmpty(), "the failure box says nothing");
+    if (!boxes->seen.isEmpty()) {
+        QCOMPARE(boxes->seen.size(), 1);
+        QVERIFY2(!boxes->seen.first().trimmed().isEmpty(), "the failure box says nothing");
         QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 5000);
     } else {
         QVERIFY2(!mustFail, qPrintable(QStringLiteral("no failure box; state ") + Handoff::stateText(object->state())));

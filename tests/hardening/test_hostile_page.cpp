@@ -9,6 +9,8 @@
 #include "mainwindow.h"
 #include "chartservice.h"
 #include "hardening.h"
+#include "mediaplayer.h"
+#include "modalanswerer.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 #include "webviewfinder.h"
@@ -20,6 +22,9 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <phonon/MediaObject>
+#include <phonon/SeekSlider>
 
 namespace {
 
@@ -36,6 +41,13 @@ QString repeated(const QString &piece, int times)
     return text;
 }
 
+// Players made so far: a refused location must not open one.
+int playerCount()
+{
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    return int(std::count_if(widgets.cbegin(), widgets.cend(), [](QWidget *w) { return qobject_cast<MediaPlayer *>(w); }));
+}
+
 } // namespace
 
 class HostilePageTest : public QObject
@@ -49,6 +61,7 @@ private slots:
 
     void slotCall_data();
     void slotCall();
+    void playerIsOnlyItsSlots();
 
 private:
     QVariant js(const QString &script) const;
@@ -146,20 +159,28 @@ void HostilePageTest::slotCall_data()
     QTest::newRow("link: extra arguments") << "Player.launchMarket('http://127.0.0.1/a', 'b', 3)" << true
                                            << QStringList{"http://127.0.0.1/a"} << none << none << QString();
 
-    // The desktop player's playlist: written as given, whatever it holds.
+    // The desktop player's playlist: one network location, written as given.
     const QString bigLocation = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("x"), 4 << 20);
     QTest::newRow("playlist: 4 MiB location") << QStringLiteral("Player.play_youtube_helper('%1')").arg(bigLocation)
                                               << false << handedPlaylist << none << playlistWritten << bigLocation;
-    QTest::newRow("playlist: line breaks and NUL") << "Player.play_youtube_helper('a\\u0000b\\nc\\r\\n')" << false
-                                                   << handedPlaylist << none << playlistWritten
-                                                   << QStringLiteral("a") + QChar(0) + QStringLiteral("b\nc\r\n");
+    QTest::newRow("playlist: line breaks and NUL") << "Player.play_youtube_helper('http://a/\\u0000b\\nc\\r\\n')"
+                                                   << false << none << none << none << QString();
+    QTest::newRow("playlist: local file") << "Player.play_youtube_helper('file:///etc/passwd')" << false << none << none
+                                          << none << QString();
     QTest::newRow("playlist: non-Latin text") << QString::fromUtf8("Player.play_youtube_helper('http://127.0.0.1/ソング♪.ogg')")
                                               << false << handedPlaylist << none << playlistWritten
                                               << QString::fromUtf8("http://127.0.0.1/ソング♪.ogg");
-    QTest::newRow("playlist: missing argument") << "Player.play_youtube_helper()" << true << handedPlaylist << none
-                                                << playlistWritten << QString();
-    QTest::newRow("playlist: number") << "Player.play_youtube_helper(12)" << true << handedPlaylist << none
-                                      << playlistWritten << QStringLiteral("12");
+    QTest::newRow("playlist: missing argument") << "Player.play_youtube_helper()" << true << none << none << none
+                                                << QString();
+    QTest::newRow("playlist: number") << "Player.play_youtube_helper(12)" << true << none << none << none << QString();
+
+    // Players take network locations only: no local files, devices or captures.
+    QTest::newRow("media: local file") << "Player.showMedia('file:///etc/passwd')" << false << none << none << none << QString();
+    QTest::newRow("media: bare path") << "Player.play_link('/dev/video0')" << false << none << none << none << QString();
+    QTest::newRow("media: capture device") << "Player.showMedia('v4l2:///dev/video0')" << false << none << none << none
+                                           << QString();
+    QTest::newRow("media: file descriptor") << "Player.play_link('fd://0')" << false << none << none << none << QString();
+    QTest::newRow("media: screen capture") << "Player.showMedia('screen://')" << false << none << none << none << QString();
 
     // Downloads: names that leave the folder or cannot be written, and
     // addresses that are not web addresses, are refused with a box.
@@ -172,6 +193,8 @@ void HostilePageTest::slotCall_data()
                                              << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: absolute name") << download("'" + QDir::tempPath() + "/" + marker + ".txt'", quotedFile)
                                              << false << none << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: hidden file") << download("'.bashrc'", quotedFile) << false << none
+                                           << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: backslash parent") << download("'..\\\\" + marker + ".txt'", quotedFile) << false << none
                                                 << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: NUL in name") << download("'" + marker + "\\u0000/../../x'", quotedFile) << false << none
@@ -224,7 +247,8 @@ void HostilePageTest::slotCall()
     QFile::remove(TestSupport::environment().playlistFile());
     QDir(TestSupport::environment().downloadDirectory()).removeRecursively();
     const QSet<QString> before = Hardening::snapshot(root);
-    Hardening::BoxRecorder recorder;
+    ModalAnswerer recorder;
+    const int players = playerCount();
 
     const QString outcome = js(QStringLiteral("(function () { try { %1; return 'returned'; }"
                                               " catch (e) { return 'threw ' + e; } })()")
@@ -234,21 +258,24 @@ void HostilePageTest::slotCall()
     QVERIFY2(outcome == QLatin1String("returned") || (mayThrow && threw), qPrintable(outcome));
 
     if (!threw && !boxes.isEmpty())
-        QTRY_VERIFY_WITH_TIMEOUT(recorder.texts.size() >= boxes.size(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.seen.size() >= boxes.size(), 15000);
     QTest::qWait(300);
 
     QVERIFY2(pageAnswers(), "the page stopped answering");
     QVERIFY2(js(QStringLiteral("typeof window.injected === 'undefined'")).toBool(), "page-supplied text ran as script");
     // Nothing was played, so nothing may tell the page to move on.
     QCOMPARE(js(QStringLiteral("received.player.length")).toInt(), 0);
+    QCOMPARE(view->currentPlayer()->findChild<Phonon::SeekSlider *>()->mediaObject()->currentSource().type(),
+             Phonon::MediaSource::Empty);
+    QCOMPARE(playerCount(), players);
 
     if (threw) {
-        QVERIFY2(recorder.texts.isEmpty(), qPrintable(recorder.texts.join('|')));
+        QVERIFY2(recorder.seen.isEmpty(), qPrintable(recorder.seen.join('|')));
         QVERIFY(catcher->urls.isEmpty());
     } else {
         QStringList shown;
-        for (int i = 0; i < recorder.texts.size(); ++i)
-            shown.append(recorder.texts.at(i).left(boxes.value(i).size()));
+        for (int i = 0; i < recorder.seen.size(); ++i)
+            shown.append(recorder.seen.at(i).left(boxes.value(i).size()));
         QCOMPARE(shown, boxes);
         QStringList handed;
         for (const QUrl &url : catcher->urls)
@@ -269,6 +296,27 @@ void HostilePageTest::slotCall()
     const QStringList inDownloads = QDir(TestSupport::environment().downloadDirectory())
                                         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     QVERIFY2(inDownloads.isEmpty() || written.contains(QLatin1String("downloads")), qPrintable(inDownloads.join(' ')));
+}
+
+void HostilePageTest::playerIsOnlyItsSlots()
+{
+    // QObject's own members, then the chart page's interface in its order.
+    const QStringList members{"objectName", "destroyed(QObject*)", "destroyed()", "objectNameChanged(QString)",
+                              "deleteLater()", "showMedia(QUrl)", "showMedia(QString)", "play_link(QString)",
+                              "play_youtube_helper(QString)", "request_youtube(QString)", "launchMarket(QString)",
+                              "httpFinished()", "search_song_nokia(QString)", "httpFinished_nokia()", "exit()",
+                              "stop()", "addJSObject()", "start_download(QString,QString)"};
+    QCOMPARE(js(QStringLiteral("var names = []; for (var name in Player) names.push(name); names")).toStringList(),
+             members);
+    QCOMPARE(js(QStringLiteral("[typeof Player.setStyleSheet, typeof Player.grab, typeof Player.close].join()")).toString(),
+             QStringLiteral("undefined,undefined,undefined"));
+
+    // Page script may delete it; the page loses Player, the next page gets a new one.
+    js(QStringLiteral("Player.deleteLater(); window.deletedHere = true;"));
+    QTRY_VERIFY(js(QStringLiteral("try { Player.stop(); false; } catch (e) { true; }")).toBool());
+    webView->reload();
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!window.deletedHere && window.chartReady === true")).toBool(), 30000);
+    QVERIFY(pageAnswers());
 }
 
 MELODRIFT_TEST_MAIN(HostilePageTest)

@@ -855,13 +855,14 @@ void MediaPlayerTest::openFilePlaysAndQueues()
     const QString c = copyOf(longSong, "open/c.ogg");
     Phonon::MediaObject &media = inspect().mediaObject();
     {
-        ModalAnswerer<QFileDialog> answer([&](QFileDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QFileDialog>([&](QFileDialog *dialog) {
             dialog->setDirectory(QFileInfo(a).path());
             dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText("\"a.ogg\" \"b.ogg\" \"c.ogg\"");
             static_cast<QDialog *>(dialog)->accept();
         });
         player->openFile();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     }
     QCOMPARE(sourceText(media.currentSource()), a);
     QCOMPARE(queueTexts(media), (QStringList{b, c}));
@@ -870,9 +871,10 @@ void MediaPlayerTest::openFilePlaysAndQueues()
 
     // Cancelling still empties the queue.
     {
-        ModalAnswerer<QFileDialog> answer([](QFileDialog *dialog) { dialog->reject(); });
+        ModalAnswerer answer;
+        answer.then<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
         player->openFile();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     }
     QVERIFY(media.queue().isEmpty());
     QVERIFY(!inspect().forwardButton()->isEnabled());
@@ -884,7 +886,8 @@ void MediaPlayerTest::openUrlRemembersTheLocation()
     const QString location = service.url(QStringLiteral("media/glass-harbour.ogg")).toString();
     QString prefilled = QStringLiteral("unset");
     {
-        ModalAnswerer<QInputDialog> answer([&](QInputDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QInputDialog>([&](QInputDialog *dialog) {
             prefilled = dialog->textValue();
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Location"));
             QCOMPARE(dialog->labelText(), QStringLiteral("Please enter a valid address here:"));
@@ -892,7 +895,7 @@ void MediaPlayerTest::openUrlRemembersTheLocation()
             dialog->accept();
         });
         inspect().openUrl();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     }
     QCOMPARE(prefilled, QString());
     QCOMPARE(inspect().mediaObject().currentSource().url().toString(), location);
@@ -903,13 +906,14 @@ void MediaPlayerTest::openUrlRemembersTheLocation()
 
     // Accepted empty: nothing changes, and the prompt was pre-filled.
     {
-        ModalAnswerer<QInputDialog> answer([&](QInputDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QInputDialog>([&](QInputDialog *dialog) {
             prefilled = dialog->textValue();
             dialog->setTextValue(QString());
             dialog->accept();
         });
         inspect().openUrl();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     }
     QCOMPARE(prefilled, location);
     QCOMPARE(inspect().mediaObject().currentSource().url().toString(), location);
@@ -933,7 +937,8 @@ void MediaPlayerTest::openRamFilePlaysItsEntries()
     Phonon::MediaObject &media = inspect().mediaObject();
 
     auto choose = [&](const QString &typed, QString *startDirectory) {
-        ModalAnswerer<QFileDialog> answer([&](QFileDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QFileDialog>([&](QFileDialog *dialog) {
             if (startDirectory)
                 *startDirectory = dialog->directory().absolutePath();
             dialog->setDirectory(dir.filePath("ram"));
@@ -941,7 +946,7 @@ void MediaPlayerTest::openRamFilePlaysItsEntries()
             static_cast<QDialog *>(dialog)->accept();
         });
         inspect().openRamFile();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     };
 
     choose("\"one.ram\" \"two.ram\"", nullptr);
@@ -963,9 +968,10 @@ void MediaPlayerTest::openRamFilePlaysItsEntries()
 
     // Cancelled: nothing stored.
     {
-        ModalAnswerer<QFileDialog> answer([](QFileDialog *dialog) { dialog->reject(); });
+        ModalAnswerer answer;
+        answer.then<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
         inspect().openRamFile();
-        QVERIFY(answer.answered());
+        QVERIFY(answer.answeredAll());
     }
     QSettings last(Paths::settingsFile(), QSettings::IniFormat);
     QCOMPARE(last.value(QStringLiteral("BrowserMainWindow/openRamFile")).toString(), dir.filePath("ram/none.ram"));

@@ -121,6 +121,14 @@ void MediaTextTest::infoText_data()
         << Meta{{"TITLE", "T"}} << file << QStringLiteral("Broken")
         << "Title: " + font + "T<br></font><br>Message:  " + font + "Broken</font>";
     QTest::newRow("nothing at all") << Meta{} << QUrl() << QString() << QString();
+    // Tags and messages are the media's and the back end's words, never markup.
+    QTest::newRow("markup in tags and message is text")
+        << Meta{{"TITLE", "<img src=x>"}, {"ARTIST", "Tom & <b>Jerry</b>"}} << file << QStringLiteral("<h1>Gone</h1>")
+        << "Title: " + font + "&lt;img src=x&gt;<br></font>Artist:  " + font + "Tom &amp; &lt;b&gt;Jerry&lt;/b&gt;</font>"
+               + "<br>Message:  " + font + "&lt;h1&gt;Gone&lt;/h1&gt;</font>";
+    QTest::newRow("source name is cut, then escaped")
+        << Meta{} << QUrl(QStringLiteral("http://127.0.0.1:1/?x=&&&&&&&&&&")) << QString()
+        << "Url: " + font + "http://127.0.0.1:1/?x=" + QString("&amp;").repeated(8) + "...</font>";
 }
 
 void MediaTextTest::infoText()

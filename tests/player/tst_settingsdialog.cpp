@@ -1,8 +1,10 @@
+#include "desktopsettings.h"
 #include "mediaplayerprobe.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
 #include "testmedia.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -100,7 +102,8 @@ int SettingsDialogTest::effectsAlive()
 void SettingsDialogTest::runDialog(const std::function<void()> &change, bool ok)
 {
     bool answered = false;
-    ModalAnswerer<QDialog> answer([&](QDialog *dialog) {
+    ModalAnswerer answer;
+    answer.then<QDialog>([&](QDialog *dialog) {
         answered = true;
         change();
         QDialogButtonBox *box = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
@@ -148,7 +151,10 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
     video->setBrightness(0.3);
     video->setAspectRatio(Phonon::VideoWidget::AspectRatio4_3);
     QTRY_VERIFY(qAbs(video->brightness() - 0.3) < 0.01);
+    DesktopSettings::setNotificationsEnabled(false);
     runDialog([&] {
+        QVERIFY(!inspect().setting<QCheckBox>("notifyCheckBox")->isChecked());
+        inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(true);
         QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
         QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 2);
         QCOMPARE(effectCombo()->itemText(0), QStringLiteral("<no effect>"));
@@ -161,8 +167,13 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
     QCOMPARE(first->parent(), player);
 
     video->setBrightness(-0.5);
-    runDialog([&] { QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2); }, false);
+    QVERIFY(DesktopSettings::notificationsEnabled());
+    runDialog([&] {
+        QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
+        inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(false);
+    }, false);
     QCOMPARE(inspect().settingsDialog(), first);
+    QVERIFY(DesktopSettings::notificationsEnabled());
 }
 
 void SettingsDialogTest::crossFadeCountsHalfSeconds()
@@ -317,7 +328,8 @@ void SettingsDialogTest::configureEffectKeepsOrRestoresParameters()
 
     auto configure = [&](bool ok, QVariant *before) {
         bool seen = false;
-        ModalAnswerer<QDialog> answer([&](QDialog *dialog) {
+        ModalAnswerer answer;
+        answer.then<QDialog>([&](QDialog *dialog) {
             seen = true;
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Configure effect"));
             QVERIFY(dialog->findChild<Phonon::EffectWidget *>());

@@ -26,8 +26,8 @@ private:
     QTemporaryDir dir;
 };
 
-// Like QTEST_MAIN, with the environment isolated first and the test object
-// given access to it through TestEnvironment::current().
+// Like QTEST_MAIN, with the environment isolated first; the test object
+// reaches it through TestSupport::environment().
 namespace TestSupport {
 TestEnvironment &environment();
 void setEnvironment(TestEnvironment *env);

@@ -1,4 +1,5 @@
 #include "chartservice.h"
+#include "messagelog.h"
 #include "mwebpage.h"
 #include "mwebview.h"
 #include "testenvironment.h"
@@ -11,27 +12,13 @@
 #include <QUrlQuery>
 #include <QWebFrame>
 
+#include <memory>
+
 namespace {
 
 // What the chart service expects to see, byte for byte: the parenthesis is
 // never closed and the last character is a blank.
 const QByteArray expectedAgent("Mozilla/5.0 (SymbianOS/9.4; U; Series60/5.0 windows - - ");
-
-struct Message
-{
-    QtMsgType type;
-    QString text;
-};
-
-QList<Message> captured;
-QtMessageHandler previousHandler = nullptr;
-
-void capture(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    captured.append({type, text});
-    if (previousHandler)
-        previousHandler(type, context, text);
-}
 
 // Opens the protected overrides to the test, so inputs the engine never
 // produces (line 0, empty source, odd URLs) can be checked as well.
@@ -43,10 +30,11 @@ public:
     using MWebPage::userAgentForUrl;
 };
 
-QList<Message> messagesContaining(const QString &marker)
+QList<MessageLog::Entry> messagesContaining(const MessageLog &log, const QString &marker)
 {
-    QList<Message> found;
-    for (const Message &m : qAsConst(captured)) {
+    QList<MessageLog::Entry> found;
+    const QList<MessageLog::Entry> entries = log.entries();
+    for (const MessageLog::Entry &m : entries) {
         if (m.text.contains(marker))
             found.append(m);
     }
@@ -79,6 +67,7 @@ private:
     QGraphicsView *view = nullptr;
     MWebView *web = nullptr;
     OpenPage *page = nullptr;
+    std::unique_ptr<MessageLog> messages;
 };
 
 void TestMWebPage::initTestCase()
@@ -96,14 +85,12 @@ void TestMWebPage::init()
     web->resize(640, 480);
     page = new OpenPage(web);
     web->setPage(page);
-    captured.clear();
-    previousHandler = qInstallMessageHandler(capture);
+    messages = std::make_unique<MessageLog>();
 }
 
 void TestMWebPage::cleanup()
 {
-    qInstallMessageHandler(previousHandler);
-    previousHandler = nullptr;
+    messages.reset();
     delete view;
     delete scene;
     view = nullptr;
@@ -184,7 +171,7 @@ void TestMWebPage::consoleMessageFromPageScript()
     url.setQuery(query);
     QVERIFY(load(url));
 
-    const QList<Message> found = messagesContaining(QStringLiteral("melodrift-console-marker"));
+    const QList<MessageLog::Entry> found = messagesContaining(*messages, QStringLiteral("melodrift-console-marker"));
     QCOMPARE(found.size(), 1);
     QCOMPARE(found.first().type, QtDebugMsg);
     const QString prefix = QStringLiteral("\"2 melodrift-console-marker on line:3 Source:");
@@ -224,6 +211,7 @@ void TestMWebPage::consoleMessageText()
     QFETCH(QString, written);
 
     page->javaScriptConsoleMessage(message, line, source);
+    const QList<MessageLog::Entry> captured = messages->entries();
     QCOMPARE(captured.size(), 1);
     QCOMPARE(captured.first().type, QtDebugMsg);
     QCOMPARE(captured.first().text, written);

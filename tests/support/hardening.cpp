@@ -1,10 +1,7 @@
 #include "hardening.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QMessageBox>
 
 namespace Hardening {
 
@@ -56,23 +53,6 @@ QStringList strayFiles(const QString &marker, const QString &ownRoot)
     collect(QStringLiteral(MELODRIFT_SOURCE_DIR), marker, ownRoot, 0, found);
     found.removeDuplicates();
     return found;
-}
-
-BoxRecorder::BoxRecorder()
-{
-    QObject::connect(&timer, &QTimer::timeout, [this] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<QMessageBox *>(widget);
-            if (!box || !box->isVisible())
-                continue;
-            texts.append(box->text());
-            if (QAbstractButton *escape = box->escapeButton())
-                escape->click();
-            else
-                box->reject();
-        }
-    });
-    timer.start(30);
 }
 
 } // namespace Hardening

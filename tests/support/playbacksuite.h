@@ -1,5 +1,5 @@
-#ifndef TEST_HANDOFF_FIXTURE_H
-#define TEST_HANDOFF_FIXTURE_H
+#ifndef PLAYBACKSUITE_H
+#define PLAYBACKSUITE_H
 
 // The application as main() builds it, for the media hand-off tests: the main
 // window on a given start page, the players it makes, the page's script, and
@@ -8,13 +8,14 @@
 // player's own state, which leaves out the back end's late reports.
 
 #include "chartservice.h"
+#include "messagelog.h"
+#include "modalanswerer.h"
 #include "urlcatcher.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 #include <QUrl>
 #include <QVariant>
 
@@ -29,35 +30,6 @@ class QGraphicsWebView;
 class QWebFrame;
 
 namespace Handoff {
-
-// Every debug and warning message of the process while it lives, without
-// the page's console messages (those end in " on line:N Source:URL"). Make it
-// in initTestCase: the test runner installs its own handler before that.
-class MessageLog
-{
-public:
-    MessageLog();
-    ~MessageLog();
-
-    void clear();
-    QStringList debug() const;
-    QStringList warnings() const;
-    // The page's console messages.
-    QStringList console() const;
-    int count(const QString &exactDebugText) const;
-};
-
-// Closes every message box a player opens (a fatal playback error shows one)
-// and keeps its text, so no test is left waiting on a modal box.
-class MessageBoxCloser
-{
-public:
-    MessageBoxCloser();
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 class App
 {
@@ -119,7 +91,9 @@ private:
     // What the page says went wrong in this case, read before it closes.
     virtual QString pageFailures() const = 0;
 
-    std::unique_ptr<MessageBoxCloser> boxes;
+    // Every message box a player opens (a fatal playback error shows one)
+    // is closed and its text kept.
+    std::unique_ptr<ModalAnswerer> boxes;
     std::unique_ptr<UrlCatcher> desktop;
 
 private slots:
@@ -141,4 +115,4 @@ QString scriptQuoted(const QString &text);
 
 } // namespace Handoff
 
-#endif // TEST_HANDOFF_FIXTURE_H
+#endif // PLAYBACKSUITE_H

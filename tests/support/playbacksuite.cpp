@@ -1,4 +1,4 @@
-#include "test_handoff_fixture.h"
+#include "playbacksuite.h"
 
 #include "browserview.h"
 #include "mainwindow.h"
@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMessageBox>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QtTest>
@@ -17,78 +16,6 @@
 #include <algorithm>
 
 namespace Handoff {
-
-namespace {
-
-QStringList debugMessages;
-QStringList warningMessages;
-QStringList consoleMessages;
-QtMessageHandler previousHandler = nullptr;
-
-void captureMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    const bool console = message.contains(QLatin1String(" on line:")) && message.contains(QLatin1String(" Source:"));
-    if (type == QtDebugMsg && console)
-        consoleMessages.append(message);
-    else if (type == QtDebugMsg)
-        debugMessages.append(message);
-    else if (type == QtWarningMsg)
-        warningMessages.append(message);
-    if (previousHandler)
-        previousHandler(type, context, message);
-}
-
-} // namespace
-
-MessageLog::MessageLog()
-{
-    previousHandler = qInstallMessageHandler(captureMessages);
-}
-
-MessageLog::~MessageLog()
-{
-    qInstallMessageHandler(previousHandler);
-    previousHandler = nullptr;
-}
-
-void MessageLog::clear()
-{
-    debugMessages.clear();
-    warningMessages.clear();
-    consoleMessages.clear();
-}
-
-QStringList MessageLog::debug() const
-{
-    return debugMessages;
-}
-
-QStringList MessageLog::warnings() const
-{
-    return warningMessages;
-}
-
-QStringList MessageLog::console() const
-{
-    return consoleMessages;
-}
-
-int MessageLog::count(const QString &exactDebugText) const
-{
-    return debugMessages.count(exactDebugText);
-}
-
-MessageBoxCloser::MessageBoxCloser()
-{
-    QObject::connect(&timer, &QTimer::timeout, [this] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        texts.append(box->text());
-        box->done(QMessageBox::Close);
-    });
-    timer.start(100);
-}
 
 App::App() = default;
 
@@ -233,7 +160,7 @@ void PlaybackSuite::initTestCase()
 
 void PlaybackSuite::init()
 {
-    boxes = std::make_unique<MessageBoxCloser>();
+    boxes = std::make_unique<ModalAnswerer>();
     desktop = std::make_unique<UrlCatcher>();
     QVERIFY2(app.open(startPage(), readyScript()), "the main window did not show the start page");
     messages->clear();
@@ -243,7 +170,7 @@ void PlaybackSuite::cleanup()
 {
     const QString failures = pageFailures();
     app.close();
-    const QStringList boxTexts = boxes->texts;
+    const QStringList boxTexts = boxes->seen;
     boxes.reset();
     QVERIFY2(failures.isEmpty(), qPrintable(QStringLiteral("page calls failed: ") + failures));
     QVERIFY2(boxTexts.isEmpty(), qPrintable(QStringLiteral("playback failed: ") + boxTexts.join(QLatin1Char('\n'))));

@@ -1,13 +1,11 @@
 #ifndef HARDENING_H
 #define HARDENING_H
 
-// Checks shared by the bad-input suites: what a case wrote to disk, and the
-// message boxes it showed the user.
+// Checks shared by the bad-input suites: what a case wrote to disk.
 
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 namespace Hardening {
 
@@ -23,18 +21,6 @@ QStringList appearedSince(const QSet<QString> &before, const QString &root);
 // tree's top, skipping the test's own temporary root. Hostile inputs carry
 // the marker in every name they try to write.
 QStringList strayFiles(const QString &marker, const QString &ownRoot);
-
-// Closes every message box as soon as it is shown (with its escape button,
-// so a question is declined) and keeps its text.
-class BoxRecorder
-{
-public:
-    BoxRecorder();
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
 
 } // namespace Hardening
 

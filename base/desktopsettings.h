@@ -1,0 +1,26 @@
+#ifndef DESKTOPSETTINGS_H
+#define DESKTOPSETTINGS_H
+
+#include <QtGlobal>
+
+// What Melodrift keeps for its desktop integration, in group "Desktop" of the
+// application's settings file (the player's own keys stay in their group).
+// The player's settings dialog writes one of them and the desktop library
+// reads them all, so their names live here, once.
+namespace DesktopSettings {
+
+// "notifications": whether a song starting unseen is announced (default on).
+bool notificationsEnabled();
+void setNotificationsEnabled(bool enabled);
+
+// "volume" and "muted": what the user last set on a player, handed to the
+// next ones. False when nothing has been set yet.
+bool hasVolume();
+qreal volume();
+void setVolume(qreal volume);
+bool muted();
+void setMuted(bool muted);
+
+} // namespace DesktopSettings
+
+#endif // DESKTOPSETTINGS_H

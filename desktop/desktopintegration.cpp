@@ -1,0 +1,74 @@
+#include "desktopintegration.h"
+
+#include "mediaplayer.h"
+#include "mprisservice.h"
+#include "screensaverinhibitor.h"
+#include "songnotifier.h"
+#include "volumememory.h"
+
+#include <QDBusConnection>
+#include <QDebug>
+#include <QGuiApplication>
+#include <QWidget>
+
+// "melodrift.desktop.debug=true" in QT_LOGGING_RULES tells what the desktop
+// was asked and what it answered.
+Q_LOGGING_CATEGORY(lcDesktop, "melodrift.desktop", QtWarningMsg)
+
+DesktopIntegration::DesktopIntegration(QWidget *window)
+    : QObject(window)
+    , volumeMemory(new VolumeMemory(this))
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        qDebug() << "No session bus: no desktop media controls, screen inhibition or notifications";
+        return;
+    }
+    mpris = new MprisService(bus, this);
+    if (mpris->publish()) {
+        qCDebug(lcDesktop) << "Media controls on the session bus as" << mpris->busName();
+        connect(mpris, &MprisService::quitRequested, this, &DesktopIntegration::quitRequested);
+        connect(mpris, &MprisService::raiseRequested, this, &DesktopIntegration::raiseRequested);
+        connect(mpris, &MprisService::nextRequested, this, &DesktopIntegration::nextRequested);
+        connect(mpris, &MprisService::volumeChosen, volumeMemory, &VolumeMemory::choose);
+    } else {
+        qDebug() << "The media controls could not be published on the session bus:" << bus.lastError().message();
+        delete mpris;
+        mpris = nullptr;
+    }
+    inhibitor = new ScreenSaverInhibitor(bus, this);
+    notifier = new SongNotifier(bus, window, this);
+}
+
+DesktopIntegration::~DesktopIntegration() = default;
+
+void DesktopIntegration::addPlayer(MediaPlayer *player, bool listening)
+{
+    if (!player)
+        return;
+    players.removeAll(nullptr);
+    if (!players.contains(player)) {
+        players.append(player);
+        volumeMemory->adopt(player);
+        if (inhibitor)
+            inhibitor->watch(player);
+    }
+    if (mpris)
+        mpris->addPlayer(player, listening);
+    if (listening && notifier)
+        notifier->setListeningPlayer(player);
+}
+
+void DesktopIntegration::setCanGoNext(const std::function<bool()> &canGoNext)
+{
+    if (mpris)
+        mpris->setCanGoNext(canGoNext);
+}
+
+QString DesktopIntegration::desktopEntry()
+{
+    QString id = QGuiApplication::desktopFileName();
+    if (id.endsWith(QLatin1String(".desktop")))
+        id.chop(8);
+    return id.isEmpty() ? QStringLiteral("melodrift") : id;
+}

@@ -1,0 +1,55 @@
+#ifndef DESKTOPINTEGRATION_H
+#define DESKTOPINTEGRATION_H
+
+#include <QLoggingCategory>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDesktop)
+
+class MediaPlayer;
+class MprisService;
+class ScreenSaverInhibitor;
+class SongNotifier;
+class VolumeMemory;
+class QWidget;
+
+// Melodrift on the desktop: media controls on the session bus, the screen
+// kept awake while a video plays, a notification when a song starts unseen,
+// and the volume kept across players and runs. The page host's players are
+// handed in as they appear; what the controls ask of the page host comes out
+// as signals. Without a session bus only the volume is kept.
+class DesktopIntegration : public QObject
+{
+    Q_OBJECT
+public:
+    // `window` is the main window: raised on request, and a song starting
+    // while it is active needs no notification.
+    explicit DesktopIntegration(QWidget *window);
+    ~DesktopIntegration() override;
+
+    // Every player of the page host, once or more; `listening` marks the
+    // hidden one where the page's songs play.
+    void addPlayer(MediaPlayer *player, bool listening);
+    // Whether the controls' Next can move the page on now.
+    void setCanGoNext(const std::function<bool()> &canGoNext);
+
+    // The desktop file's id, without ".desktop".
+    static QString desktopEntry();
+
+signals:
+    void quitRequested();
+    void raiseRequested();
+    void nextRequested();
+
+private:
+    QList<QPointer<MediaPlayer>> players;
+    VolumeMemory *volumeMemory = nullptr;
+    MprisService *mpris = nullptr;
+    ScreenSaverInhibitor *inhibitor = nullptr;
+    SongNotifier *notifier = nullptr;
+};
+
+#endif // DESKTOPINTEGRATION_H

@@ -1,0 +1,104 @@
+#include "songnotifier.h"
+
+#include "desktopintegration.h"
+#include "desktopsettings.h"
+#include "mediaplayer.h"
+
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QWidget>
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+
+QString firstOf(const QStringList &values)
+{
+    for (const QString &value : values) {
+        if (!value.trimmed().isEmpty())
+            return value;
+    }
+    return QString();
+}
+
+} // namespace
+
+SongNotifier::SongNotifier(const QDBusConnection &bus, QWidget *window, QObject *parent)
+    : QObject(parent)
+    , bus(bus)
+    , window(window)
+{
+    untitled.setSingleShot(true);
+    untitled.setInterval(1500);
+    connect(&untitled, &QTimer::timeout, this, &SongNotifier::notify);
+
+    // A server that reads markup in the body would take an artist such as
+    // "Lumen & Fox" for broken markup.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities"));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QStringList> capabilities = *w;
+        bodyMarkup = capabilities.isValid() && capabilities.value().contains(QStringLiteral("body-markup"));
+    });
+}
+
+void SongNotifier::setListeningPlayer(MediaPlayer *listening)
+{
+    if (player)
+        player->disconnect(this);
+    player = listening;
+    connect(player, &MediaPlayer::sourceOpened, this, [this] {
+        awaited = true;
+        untitled.stop();
+    });
+    connect(player, &MediaPlayer::shownStateChanged, this, &SongNotifier::check);
+    connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, &SongNotifier::check);
+}
+
+void SongNotifier::check()
+{
+    if (!awaited || !player || player->state() != Phonon::PlayingState)
+        return;
+    // VLC names a song by its file until it has read the tags, if it does.
+    const Phonon::MediaObject *media = player->media();
+    const QString title = firstOf(media->metaData(Phonon::TitleMetaData));
+    if ((!title.isEmpty() && title != media->currentSource().url().fileName())
+        || !firstOf(media->metaData(Phonon::ArtistMetaData)).isEmpty())
+        notify();
+    else if (!untitled.isActive())
+        untitled.start();
+}
+
+void SongNotifier::notify()
+{
+    untitled.stop();
+    if (!awaited || !player || player->state() != Phonon::PlayingState)
+        return;
+    awaited = false;
+    if (!DesktopSettings::notificationsEnabled() || (window && window->isActiveWindow()))
+        return;
+
+    const Phonon::MediaObject *media = player->media();
+    QString title = firstOf(media->metaData(Phonon::TitleMetaData));
+    if (title.isEmpty())
+        title = media->currentSource().url().fileName();
+    QString artist = firstOf(media->metaData(Phonon::ArtistMetaData));
+    if (bodyMarkup)
+        artist = artist.toHtmlEscaped();
+
+    const QString entry = DesktopIntegration::desktopEntry();
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
+    call << QStringLiteral("Melodrift") << shownId << entry << title << artist << QStringList()
+         << QVariantMap{{QStringLiteral("desktop-entry"), entry}} << -1;
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<uint> id = *w;
+        if (id.isValid())
+            shownId = id.value();
+        else
+            qCDebug(lcDesktop) << "No notification shown:" << id.error().message();
+    });
+}

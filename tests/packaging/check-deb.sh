@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the Debian package into a temporary folder and meets it as a user
+# would: lintian finds no error, its dependencies resolve on this machine,
+# and the melodrift unpacked from it shows the stand-in chart. Nothing is
+# installed, nothing written outside that folder (apt's caches included).
+#   check-deb.sh <build dir> <source dir>
+set -euo pipefail
+[ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
+work=$(mktemp -d "${TMPDIR:-/tmp}/melodrift-deb.XXXXXX")
+trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+export HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_CACHE_HOME="$work/cache"
+fail() { echo "check-deb: $1" >&2; cat "$work/$2" >&2; exit 1; }
+
+cpack --config "$1/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 || fail "cpack failed" cpack.log
+deb=$(echo "$work"/out/melodrift_*.deb)
+lintian --fail-on error --display-info "$deb" >"$work/lintian.log" 2>&1 || fail "lintian found errors" lintian.log
+grep -v "running with root privileges" "$work/lintian.log" || true
+apt-get install --simulate -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= "$deb" >"$work/apt.log" 2>&1 &&
+  grep -q '^Inst melodrift ' "$work/apt.log" || fail "its dependencies do not resolve here" apt.log
+echo "check-deb: built $(basename "$deb"), lintian and apt-get --simulate passed in $SECONDS s"
+
+dpkg-deb -x "$deb" "$work/root"
+python3 "$2/chart-service/server.py" --port 0 --exit-with-parent >"$work/url" 2>"$work/service.log" &
+for _ in $(seq 300); do [ -s "$work/url" ] && break; sleep 0.1; done
+export MELODRIFT_START_URL="$(head -n1 "$work/url")charts/v3.6w_pro/cutter11.php"
+"$work/root/usr/bin/melodrift" >"$work/app.log" 2>&1 &
+for _ in $(seq 600); do
+  grep -q 'chart ready: 8 items, Player present' "$work/app.log" && exit 0
+  kill -0 $! 2>/dev/null || break
+  sleep 0.1
+done
+fail "the unpacked melodrift did not show the chart" app.log

@@ -1,0 +1,62 @@
+#include "applicationprocess.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcessEnvironment>
+#include <QtTest>
+
+ApplicationProcess::~ApplicationProcess()
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+bool ApplicationProcess::start(const QUrl &startPage, int timeoutMs)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MELODRIFT_START_URL"), startPage.toString(QUrl::FullyEncoded));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
+    if (!process.waitForStarted(10000))
+        return false;
+    return QTest::qWaitFor([this] {
+        return process.state() == QProcess::Running && playerctl({QStringLiteral("status")}) == QLatin1String("Stopped");
+    }, timeoutMs);
+}
+
+QString ApplicationProcess::quit(int timeoutMs)
+{
+    const QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.mpris.MediaPlayer2.melodrift"),
+                                                             QStringLiteral("/org/mpris/MediaPlayer2"),
+                                                             QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        return QStringLiteral("Quit failed: ") + reply.errorMessage();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return QStringLiteral("still running after Quit:\n") + output();
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QStringLiteral("ended with exit code %1:\n%2").arg(process.exitCode()).arg(output());
+    return QString();
+}
+
+QString ApplicationProcess::output()
+{
+    printed += QString::fromLocal8Bit(process.readAll());
+    return printed;
+}
+
+QString ApplicationProcess::playerctl(const QStringList &arguments)
+{
+    QProcess client;
+    client.start(QStringLiteral("playerctl"), QStringList{QStringLiteral("-p"), QStringLiteral("melodrift")} + arguments);
+    if (!client.waitForFinished(10000))
+        return QStringLiteral("playerctl did not answer");
+    const QByteArray out = client.exitCode() == 0 ? client.readAllStandardOutput() : client.readAllStandardError();
+    return QString::fromUtf8(out).trimmed();
+}

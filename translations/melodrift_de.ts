@@ -1,0 +1,319 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>BrowserView</name>
+    <message>
+        <source>Check your internet connection!</source>
+        <translation>Überprüfen Sie Ihre Internetverbindung!</translation>
+    </message>
+    <message>
+        <source>Try again</source>
+        <translation>Erneut versuchen</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog</name>
+    <message>
+        <source>Http authentication required</source>
+        <translation>HTTP-Authentifizierung erforderlich</translation>
+    </message>
+    <message>
+        <source>You need to supply a Username and a Password to access this site</source>
+        <translation>Für den Zugriff auf diese Seite sind ein Benutzername und ein Passwort erforderlich</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>Site:</source>
+        <translation>Seite:</translation>
+    </message>
+    <message>
+        <source>%1 at %2</source>
+        <translation>%1 auf %2</translation>
+    </message>
+</context>
+<context>
+    <name>HttpWindow</name>
+    <message>
+        <source>&amp;URL:</source>
+        <translation>&amp;URL:</translation>
+    </message>
+    <message>
+        <source>Please enter the URL of a file you want to download.</source>
+        <translation>Bitte geben Sie die URL der Datei ein, die Sie herunterladen möchten.</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Herunterladen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>HTTP</source>
+        <translation>HTTP</translation>
+    </message>
+    <message>
+        <source>Unable to save the file %1: %2.</source>
+        <translation>Die Datei %1 kann nicht gespeichert werden: %2.</translation>
+    </message>
+    <message>
+        <source>Download failed: %1.</source>
+        <translation>Herunterladen fehlgeschlagen: %1.</translation>
+    </message>
+    <message>
+        <source>only http and https addresses can be downloaded, not &quot;%1&quot;</source>
+        <translation>nur HTTP- und HTTPS-Adressen können heruntergeladen werden, nicht „%1“</translation>
+    </message>
+    <message>
+        <source>There already exists a file called %1 in the current directory. Overwrite?</source>
+        <translation>Im aktuellen Verzeichnis gibt es bereits eine Datei namens %1. Überschreiben?</translation>
+    </message>
+    <message>
+        <source>Download canceled.</source>
+        <translation>Herunterladen abgebrochen.</translation>
+    </message>
+    <message>
+        <source>Redirect to %1 ?</source>
+        <translation>Weiterleiten zu %1 ?</translation>
+    </message>
+    <message>
+        <source>%1 at %2</source>
+        <translation>%1 auf %2</translation>
+    </message>
+    <message>
+        <source>One or more SSL errors has occurred: %1</source>
+        <translation>Mindestens ein SSL-Fehler ist aufgetreten: %1</translation>
+    </message>
+    <message>
+        <source>Downloaded %1 to current directory.</source>
+        <translation>%1 wurde in das aktuelle Verzeichnis heruntergeladen.</translation>
+    </message>
+    <message>
+        <source>the server redirected to &quot;%1&quot;, which is not an http or https address</source>
+        <translation>der Server hat zu „%1“ weitergeleitet, das ist keine HTTP- oder HTTPS-Adresse</translation>
+    </message>
+    <message>
+        <source>the name holds a NUL character</source>
+        <translation>der Name enthält ein NUL-Zeichen</translation>
+    </message>
+    <message>
+        <source>the name is an absolute path outside the download folder</source>
+        <translation>der Name ist ein absoluter Pfad außerhalb des Download-Ordners</translation>
+    </message>
+    <message>
+        <source>the name leads out of the download folder with &quot;..&quot;</source>
+        <translation>der Name führt mit „..“ aus dem Download-Ordner heraus</translation>
+    </message>
+    <message>
+        <source>the name does not name a file inside the download folder</source>
+        <translation>der Name bezeichnet keine Datei im Download-Ordner</translation>
+    </message>
+    <message>
+        <source>the name holds a hidden file or folder (a part that begins with &quot;.&quot;)</source>
+        <translation>der Name enthält eine versteckte Datei oder einen versteckten Ordner (einen Teil, der mit &quot;.&quot; beginnt)</translation>
+    </message>
+</context>
+<context>
+    <name>MediaPlayer</name>
+    <message>
+        <source>Media Player</source>
+        <translation>Medienspieler</translation>
+    </message>
+    <message>
+        <source>&lt;center&gt;No media&lt;/center&gt;</source>
+        <translation>&lt;center&gt;Keine Medien&lt;/center&gt;</translation>
+    </message>
+    <message>
+        <source>&amp;Aspect ratio</source>
+        <translation>&amp;Seitenverhältnis</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Scale</source>
+        <translation>Skalieren</translation>
+    </message>
+    <message>
+        <source>16/9</source>
+        <translation>16:9</translation>
+    </message>
+    <message>
+        <source>4/3</source>
+        <translation>4:3</translation>
+    </message>
+    <message>
+        <source>&amp;Scale mode</source>
+        <translation>S&amp;kalierungsmodus</translation>
+    </message>
+    <message>
+        <source>Fit in view</source>
+        <translation>In Ansicht einpassen</translation>
+    </message>
+    <message>
+        <source>Scale and crop</source>
+        <translation>Skalieren und zuschneiden</translation>
+    </message>
+    <message>
+        <source>Full screen video</source>
+        <translation>Video im Vollbild</translation>
+    </message>
+    <message>
+        <source>&amp;Settings...</source>
+        <translation>&amp;Einstellungen...</translation>
+    </message>
+    <message>
+        <source>The location %1 could not be played.</source>
+        <translation>Die Adresse %1 konnte nicht abgespielt werden.</translation>
+    </message>
+    <message>
+        <source>Open Location</source>
+        <translation>Adresse öffnen</translation>
+    </message>
+    <message>
+        <source>Please enter a valid address here:</source>
+        <translation>Bitte geben Sie hier eine gültige Adresse ein:</translation>
+    </message>
+    <message>
+        <source>&lt;no effect&gt;</source>
+        <translation>&lt;kein Effekt&gt;</translation>
+    </message>
+    <message>
+        <source>Configure effect</source>
+        <translation>Effekt einrichten</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>Beschreibung:</translation>
+    </message>
+    <message>
+        <source>Title: </source>
+        <translation>Titel: </translation>
+    </message>
+    <message>
+        <source>Url: </source>
+        <translation>URL: </translation>
+    </message>
+    <message>
+        <source>File: </source>
+        <translation>Datei: </translation>
+    </message>
+    <message>
+        <source>Artist:  </source>
+        <translation>Interpret:  </translation>
+    </message>
+    <message>
+        <source>Bitrate:  </source>
+        <translation>Bitrate:  </translation>
+    </message>
+    <message>
+        <source>Message:  </source>
+        <translation>Meldung:  </translation>
+    </message>
+</context>
+<context>
+    <name>settings</name>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Video options:</source>
+        <translation>Videooptionen:</translation>
+    </message>
+    <message>
+        <source>Fit in view</source>
+        <translation>In Ansicht einpassen</translation>
+    </message>
+    <message>
+        <source>Scale and crop</source>
+        <translation>Skalieren und zuschneiden</translation>
+    </message>
+    <message>
+        <source>Contrast:</source>
+        <translation>Kontrast:</translation>
+    </message>
+    <message>
+        <source>Brightness:</source>
+        <translation>Helligkeit:</translation>
+    </message>
+    <message>
+        <source>Saturation:</source>
+        <translation>Sättigung:</translation>
+    </message>
+    <message>
+        <source>Hue:</source>
+        <translation>Farbton:</translation>
+    </message>
+    <message>
+        <source>Aspect ratio:</source>
+        <translation>Seitenverhältnis:</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Stretch</source>
+        <translation>Strecken</translation>
+    </message>
+    <message>
+        <source>4/3</source>
+        <translation>4:3</translation>
+    </message>
+    <message>
+        <source>16/9</source>
+        <translation>16:9</translation>
+    </message>
+    <message>
+        <source>Scale Mode:</source>
+        <translation>Skalierungsmodus:</translation>
+    </message>
+    <message>
+        <source>Audio options:</source>
+        <translation>Audiooptionen:</translation>
+    </message>
+    <message>
+        <source>Audio device:</source>
+        <translation>Audiogerät:</translation>
+    </message>
+    <message>
+        <source>Audio effect:</source>
+        <translation>Audioeffekt:</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>Einrichten</translation>
+    </message>
+    <message>
+        <source>Cross fade:</source>
+        <translation>Überblendung:</translation>
+    </message>
+    <message>
+        <source>-10 Sec</source>
+        <translation>-10 s</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>10 Sec </source>
+        <translation>10 s </translation>
+    </message>
+    <message>
+        <source>Notify when a new song starts</source>
+        <translation>Benachrichtigen, wenn ein neues Lied beginnt</translation>
+    </message>
+</context>
+</TS>
