@@ -32,16 +32,6 @@ SongNotifier::SongNotifier(const QDBusConnection &bus, QWidget *window, QObject 
     untitled.setSingleShot(true);
     untitled.setInterval(1500);
     connect(&untitled, &QTimer::timeout, this, &SongNotifier::notify);
-
-    // A server that reads markup in the body would take an artist such as
-    // "Lumen & Fox" for broken markup.
-    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities"));
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
-        w->deleteLater();
-        const QDBusPendingReply<QStringList> capabilities = *w;
-        bodyMarkup = capabilities.isValid() && capabilities.value().contains(QStringLiteral("body-markup"));
-    });
 }
 
 void SongNotifier::setListeningPlayer(MediaPlayer *listening)
@@ -84,13 +74,25 @@ void SongNotifier::notify()
     QString title = firstOf(media->metaData(Phonon::TitleMetaData));
     if (title.isEmpty())
         title = media->currentSource().url().fileName();
-    QString artist = firstOf(media->metaData(Phonon::ArtistMetaData));
-    if (bodyMarkup)
-        artist = artist.toHtmlEscaped();
+    const QString artist = firstOf(media->metaData(Phonon::ArtistMetaData));
+    // Asked each time, as the daemon may have come up after Melodrift or
+    // been replaced since: one that reads markup in the body would take an
+    // artist such as "Lumen & Fox" for broken markup.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities"));
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, title, artist](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QStringList> capabilities = *w;
+        const bool markup = capabilities.isValid() && capabilities.value().contains(QStringLiteral("body-markup"));
+        show(title, markup ? artist.toHtmlEscaped() : artist);
+    });
+}
 
+void SongNotifier::show(const QString &summary, const QString &body)
+{
     const QString entry = DesktopIntegration::desktopEntry();
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
-    call << QStringLiteral("Melodrift") << shownId << entry << title << artist << QStringList()
+    call << QStringLiteral("Melodrift") << shownId << entry << summary << body << QStringList()
          << QVariantMap{{QStringLiteral("desktop-entry"), entry}} << -1;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {

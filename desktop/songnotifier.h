@@ -24,6 +24,7 @@ public:
 private:
     void check();
     void notify();
+    void show(const QString &summary, const QString &body);
 
     QDBusConnection bus;
     QPointer<QWidget> window;
@@ -34,7 +35,6 @@ private:
     // stands in for it.
     QTimer untitled;
     uint shownId = 0;
-    bool bodyMarkup = false;
 };
 
 #endif // SONGNOTIFIER_H

@@ -4,7 +4,7 @@
 #include "mediaplayer.h"
 
 #include <QAbstractButton>
-#include <QMouseEvent>
+#include <QAbstractSlider>
 #include <QPointer>
 #include <QTimer>
 
@@ -17,31 +17,8 @@ namespace {
 // VLC reports a volume it was given rounded to its own steps (0.3 as 0.293).
 const qreal rounding = 0.02;
 const int maxCorrections = 5;
-
-bool isUserInput(const QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseMove:
-        // A pointer passing over the control changes nothing.
-        return static_cast<const QMouseEvent *>(event)->buttons() != Qt::NoButton;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-        return true;
-    default:
-        return false;
-    }
-}
-
-MediaPlayer *playerOf(QObject *object)
-{
-    for (; object; object = object->parent()) {
-        if (auto *player = qobject_cast<MediaPlayer *>(object))
-            return player;
-    }
-    return nullptr;
-}
+// Phonon's volume control counts in percent of full volume.
+const qreal sliderScale = 100.0;
 
 } // namespace
 
@@ -59,14 +36,11 @@ void VolumeMemory::adopt(MediaPlayer *player)
         intent.muted = DesktopSettings::muted();
         apply(player);
     } else {
-        intent.volume = player->output()->volume();
+        const qreal volume = player->output()->volume();
+        intent.volume = std::isnan(volume) ? 1.0 : volume;
         intent.muted = player->output()->isMuted();
     }
-    if (auto *control = player->findChild<Phonon::VolumeSlider *>()) {
-        control->installEventFilter(this);
-        for (QWidget *part : control->findChildren<QWidget *>())
-            part->installEventFilter(this);
-    }
+    watchControl(player);
     connect(player->output(), &Phonon::AudioOutput::volumeChanged, this,
             [this, player](qreal volume) { volumeReported(player, volume); });
     connect(player->output(), &Phonon::AudioOutput::mutedChanged, this,
@@ -75,34 +49,52 @@ void VolumeMemory::adopt(MediaPlayer *player)
     connect(player, &QObject::destroyed, this, [this, player] { intents.remove(player); });
 }
 
+// Only the user's hand triggers a slider action or clicks the mute button;
+// the back end's own reports move the control without either.
+void VolumeMemory::watchControl(MediaPlayer *player)
+{
+    auto *control = player->findChild<Phonon::VolumeSlider *>();
+    if (!control)
+        return;
+    if (auto *slider = control->findChild<QAbstractSlider *>()) {
+        // Heard before the control hands the new position to the output, so
+        // the output's report of it is no departure to undo.
+        connect(slider, &QAbstractSlider::actionTriggered, this, [this, player, slider] {
+            // An action against the end of the scale moves nothing.
+            if (slider->sliderPosition() != slider->value())
+                choose(player, slider->sliderPosition() / sliderScale, player->output()->isMuted());
+        });
+    }
+    // Heard after the control has muted or unmuted the output.
+    if (auto *muteButton = control->findChild<QAbstractButton *>()) {
+        connect(muteButton, &QAbstractButton::clicked, this, [this, player] {
+            choose(player, intents.value(player).volume, player->output()->isMuted());
+        });
+    }
+}
+
 void VolumeMemory::choose(MediaPlayer *player, qreal volume, bool muted)
 {
     Intent &intent = intents[player];
     intent.known = true;
-    intent.volume = volume;
+    intent.volume = qBound(0.0, volume, 1.0);
     intent.muted = muted;
-    DesktopSettings::setVolume(volume);
+    DesktopSettings::setVolume(intent.volume);
     DesktopSettings::setMuted(muted);
-}
-
-void VolumeMemory::readChoice(MediaPlayer *player, bool volumeMoved)
-{
-    Intent &intent = intents[player];
-    const bool muted = player->output()->isMuted();
-    qreal volume = player->output()->volume();
-    // A muted output's volume says nothing of the one chosen (VLC reports
-    // 0 then, and keeps that for a while once unmuted).
-    if (!volumeMoved || muted || std::isnan(volume))
-        volume = intent.volume;
-    if (qAbs(volume - intent.volume) > 0.001 || muted != intent.muted)
-        choose(player, qBound(0.0, volume, 1.0), muted);
 }
 
 void VolumeMemory::volumeReported(MediaPlayer *player, qreal volume)
 {
-    const Intent &intent = intents[player];
-    if (intent.known && !std::isnan(volume) && !player->output()->isMuted() && qAbs(volume - intent.volume) > rounding)
+    Intent &intent = intents[player];
+    if (player->output()->isMuted())
+        return;
+    if (!intent.known) {
+        // Until the user chooses, the player's own volume is the one a mute keeps.
+        if (!std::isnan(volume))
+            intent.volume = volume;
+    } else if (std::isnan(volume) || qAbs(volume - intent.volume) > rounding) {
         correct(player);
+    }
 }
 
 void VolumeMemory::mutedReported(MediaPlayer *player, bool muted)
@@ -132,18 +124,4 @@ void VolumeMemory::apply(MediaPlayer *player)
     const Intent intent = intents.value(player);
     player->output()->setMuted(intent.muted);
     player->output()->setVolume(intent.volume);
-}
-
-bool VolumeMemory::eventFilter(QObject *watched, QEvent *event)
-{
-    if (isUserInput(event)) {
-        // Read once the control has acted on the input; its mute button
-        // moves no volume.
-        const bool volumeMoved = !qobject_cast<QAbstractButton *>(watched);
-        QTimer::singleShot(0, this, [this, volumeMoved, player = QPointer<MediaPlayer>(playerOf(watched))] {
-            if (player && intents.contains(player))
-                readChoice(player, volumeMoved);
-        });
-    }
-    return QObject::eventFilter(watched, event);
 }

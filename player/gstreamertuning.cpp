@@ -18,17 +18,44 @@ bool demoteWebKitSource()
 
 namespace {
 
+const char playerMark[] = "melodrift-player-pipeline";
+thread_local int playerCalls = 0;
+
+// The top-level element that holds the given one, with a reference of its own.
+GstObject *pipelineOf(GstObject *element)
+{
+    GstObject *top = GST_OBJECT(gst_object_ref(element));
+    while (GstObject *parent = gst_object_get_parent(top)) {
+        gst_object_unref(top);
+        top = parent;
+    }
+    return top;
+}
+
+bool hasProperty(GObject *object, const char *property)
+{
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(object), property) != nullptr;
+}
+
 // The back end's playbin creates one "uridecodebin" per source and sets its
 // "download" property from flags the back end never changes. The bin decides
 // how to buffer a stream only after it has made the source element, so
 // switching the property on when the source is set up is still in time.
 gboolean askForDownload(GSignalInvocationHint *, guint count, const GValue *params, gpointer)
 {
-    if (count > 0 && G_VALUE_HOLDS_OBJECT(&params[0])) {
-        auto *bin = static_cast<GObject *>(g_value_get_object(&params[0]));
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(bin), "download"))
+    if (count == 0 || !G_VALUE_HOLDS_OBJECT(&params[0]))
+        return TRUE;
+    auto *bin = static_cast<GObject *>(g_value_get_object(&params[0]));
+    GstObject *pipeline = pipelineOf(GST_OBJECT(bin));
+    if (playerCalls > 0)
+        g_object_set_data(G_OBJECT(pipeline), playerMark, GINT_TO_POINTER(1));
+    if (g_object_get_data(G_OBJECT(pipeline), playerMark)) {
+        if (hasProperty(bin, "download"))
             g_object_set(bin, "download", TRUE, nullptr);
+        if (hasProperty(bin, "ring-buffer-max-size"))
+            g_object_set(bin, "ring-buffer-max-size", guint64(maxDownloadBytes), nullptr);
     }
+    gst_object_unref(pipeline);
     return TRUE; // stay installed
 }
 
@@ -68,6 +95,16 @@ bool downloadNetworkMedia()
     g_signal_add_emission_hook(signal, 0, askForDownload, nullptr, nullptr);
     installed = true;
     return true;
+}
+
+PlayerCall::PlayerCall()
+{
+    ++playerCalls;
+}
+
+PlayerCall::~PlayerCall()
+{
+    --playerCalls;
 }
 
 } // namespace GStreamerTuning

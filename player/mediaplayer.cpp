@@ -1,7 +1,5 @@
 #include "mediaplayer.h"
-#include "clockwatch.h"
 #include "desktopsettings.h"
-#include "gstreamertuning.h"
 #include "mediatext.h"
 #include "mediavideowidget.h"
 #include "ramplaylist.h"
@@ -25,7 +23,6 @@ QT_WARNING_POP
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QInputDialog>
-#include <QLoggingCategory>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -46,21 +43,8 @@ QT_WARNING_POP
 #include <phonon/SeekSlider>
 #include <phonon/VolumeSlider>
 
-// The player rescues media from faults of the back end that show once in
-// many runs; "melodrift.player.debug=true" in QT_LOGGING_RULES tells when.
-Q_LOGGING_CATEGORY(lcPlayer, "melodrift.player", QtWarningMsg)
-
 namespace {
 const char settingsGroup[] = "BrowserMainWindow";
-
-// How long a source may sit in the stopped state after play() before it
-// counts as unplayable. GStreamer's back end stops without any error on a
-// missing file, a dead URL or undecodable bytes; every playable source
-// leaves the stopped state (or reports buffering) well within this.
-const int stallTimeoutMs = 8000;
-
-// How often the clock is read while a source plays or pauses.
-const int clockIntervalMs = 500;
 
 QString titleOf(const QString &location)
 {
@@ -83,12 +67,19 @@ Phonon::MediaSource urlSource(const QUrl &url)
 {
     return url.isLocalFile() ? fileSource(url.toLocalFile()) : Phonon::MediaSource(url);
 }
+
+// A location as the page or the user writes it: its bytes read as an encoded URL.
+Phonon::MediaSource locationSource(const QString &location)
+{
+    return Phonon::MediaSource(QUrl::fromEncoded(location.toUtf8()));
+}
 } // namespace
 
 MediaPlayer::MediaPlayer(QWidget *parent)
     : QWidget(parent)
     , audioOutput(Phonon::VideoCategory)
     , videoWidget(new MediaVideoWidget(this, nullptr))
+    , playback(mediaObject)
 {
     setWindowTitle(tr("Media Player"));
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -173,17 +164,6 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     audioOutputPath = Phonon::createPath(&mediaObject, &audioOutput);
     Phonon::createPath(&mediaObject, videoWidget);
     audioOutput.setVolume(0.7);
-    playerState = mediaObject.state();
-    monotonic.start();
-    clockTimer.setInterval(clockIntervalMs);
-    connect(&clockTimer, &QTimer::timeout, this, &MediaPlayer::checkClock);
-
-    stallTimer.setSingleShot(true);
-    stallTimer.setInterval(stallTimeoutMs);
-    connect(&stallTimer, &QTimer::timeout, this, [this] {
-        if (mediaObject.state() == Phonon::StoppedState && !sourceStarted)
-            reportFailure();
-    });
 }
 
 MediaPlayer::~MediaPlayer()
@@ -253,23 +233,17 @@ void MediaPlayer::connectMedia()
     connect(&mediaObject, &Phonon::MediaObject::metaDataChanged, this, &MediaPlayer::updateInfo);
     connect(&mediaObject, &Phonon::MediaObject::totalTimeChanged, this, &MediaPlayer::updateTime);
     connect(&mediaObject, &Phonon::MediaObject::tick, this, &MediaPlayer::updateTime);
-    // The page answers an end by starting its next item in this same player.
-    // Phonon's GStreamer back end announces the end from inside its own
-    // end-of-stream handling; the next source is set only once the back end
-    // has returned from it rather than re-entering it.
-    connect(&mediaObject, &Phonon::MediaObject::finished, this, &MediaPlayer::finished, Qt::QueuedConnection);
-    connect(&mediaObject, &Phonon::MediaObject::stateChanged, this, &MediaPlayer::stateChanged);
+    // The end, the state and whether there is video come through the
+    // corrector, which leaves out what the back ends get wrong.
+    connect(&playback, &PlaybackCorrector::ended, this, &MediaPlayer::finished);
+    connect(&playback, &PlaybackCorrector::stateChanged, this, &MediaPlayer::shownStateChanged);
+    connect(&playback, &PlaybackCorrector::stateChanged, this, &MediaPlayer::stateChanged);
     connect(&mediaObject, &Phonon::MediaObject::bufferStatus, this, &MediaPlayer::bufferStatus);
-    connect(&mediaObject, &Phonon::MediaObject::hasVideoChanged, this, &MediaPlayer::hasVideoChanged);
+    connect(&playback, &PlaybackCorrector::hasVideoChanged, this, &MediaPlayer::hasVideoChanged);
     connect(&audioOutput, &Phonon::AudioOutput::mutedChanged, this, &MediaPlayer::onMutedChanged);
     connect(&audioOutput, &Phonon::AudioOutput::volumeChanged, this, &MediaPlayer::onVolumeChanged);
-    // A source that the queue brings in gets its own retry and its own end.
-    connect(&mediaObject, &Phonon::MediaObject::currentSourceChanged, this,
-            [this](const Phonon::MediaSource &source) {
-                if (!(source == retriedSource))
-                    retriedSource = Phonon::MediaSource();
-                failureMessage.clear();
-            });
+    connect(&playback, &PlaybackCorrector::sourceOpened, this, &MediaPlayer::sourceOpened);
+    connect(&playback, &PlaybackCorrector::failed, this, &MediaPlayer::reportFailure);
 }
 
 void MediaPlayer::setupVideoWindow()
@@ -281,38 +255,25 @@ void MediaPlayer::setupVideoWindow()
     videoWindow.setMinimumSize(100, 100);
 }
 
-void MediaPlayer::startSource(const Phonon::MediaSource &source, const QString &title)
-{
-    setWindowTitle(titleOf(title));
-    GStreamerTuning::demoteWebKitSource();
-    GStreamerTuning::downloadNetworkMedia();
-    retriedSource = Phonon::MediaSource();
-    failureMessage.clear();
-    sourceStarted = false;
-    mediaObject.setCurrentSource(source);
-    playWhenLoaded();
-    stallTimer.start();
-    emit sourceOpened();
-}
-
-void MediaPlayer::playWhenLoaded()
-{
-    // The GStreamer back end loses or undoes a play() that arrives while the
-    // new source is still loading: the source then stops again at once.
-    if (mediaObject.state() == Phonon::LoadingState)
-        playPending = true;
-    else
-        mediaObject.play();
-}
-
 void MediaPlayer::playLocation(const QString &location)
 {
-    startSource(Phonon::MediaSource(QUrl::fromEncoded(location.toUtf8())), location);
+    setWindowTitle(titleOf(location));
+    playback.start(locationSource(location));
 }
 
 void MediaPlayer::playFile(const QString &fileName)
 {
-    startSource(fileSource(fileName), fileName);
+    setWindowTitle(titleOf(fileName));
+    playback.start(fileSource(fileName));
+}
+
+// The first source plays, titled by its location as playLocation and
+// playFile title theirs; the others replace the queue.
+void MediaPlayer::playSources(const QList<Phonon::MediaSource> &sources, const QString &firstLocation)
+{
+    if (!sources.isEmpty())
+        setWindowTitle(titleOf(firstLocation));
+    playback.start(sources);
 }
 
 void MediaPlayer::setCompactMode(bool on)
@@ -322,9 +283,8 @@ void MediaPlayer::setCompactMode(bool on)
 
 bool MediaPlayer::pauseForDialog()
 {
-    if (compactMode && mediaObject.hasVideo() && playerState == Phonon::PlayingState) {
-        pauseAsked = true;
-        mediaObject.pause();
+    if (compactMode && mediaObject.hasVideo() && state() == Phonon::PlayingState) {
+        playback.pause();
         return true;
     }
     return false;
@@ -332,12 +292,7 @@ bool MediaPlayer::pauseForDialog()
 
 void MediaPlayer::stop()
 {
-    playPending = false;
-    stallTimer.stop();
-    // A back end may still announce the end of a source it was told to stop;
-    // that is not the end of the media.
-    sourceStarted = false;
-    mediaObject.stop();
+    playback.stop();
     emit done();
 }
 
@@ -351,55 +306,36 @@ void MediaPlayer::forward()
     const QList<Phonon::MediaSource> queue = mediaObject.queue();
     if (queue.isEmpty())
         return;
-    const Phonon::MediaSource next = queue.first();
-    retriedSource = Phonon::MediaSource();
-    failureMessage.clear();
-    sourceStarted = false;
-    mediaObject.setCurrentSource(next);
+    playback.start(queue.first());
     forwardButton->setEnabled(queue.size() > 1);
-    playWhenLoaded();
-    stallTimer.start();
-    emit sourceOpened();
-}
-
-void MediaPlayer::showState(Phonon::State state)
-{
-    if (state == playerState)
-        return;
-    playerState = state;
-    emit shownStateChanged(state);
 }
 
 void MediaPlayer::play()
 {
-    if (playerState != Phonon::PlayingState)
+    if (state() != Phonon::PlayingState)
         playPause();
 }
 
 void MediaPlayer::pause()
 {
-    if (playerState == Phonon::PlayingState)
+    if (state() == Phonon::PlayingState)
         playPause();
 }
 
 void MediaPlayer::playPause()
 {
-    if (playerState == Phonon::PlayingState) {
-        pauseAsked = true;
-        mediaObject.pause();
+    if (state() == Phonon::PlayingState) {
+        playback.pause();
         return;
     }
     if (mediaObject.currentTime() == mediaObject.totalTime())
         mediaObject.seek(0);
-    mediaObject.play();
+    playback.play();
 }
 
 void MediaPlayer::finished()
 {
-    // VLC announces the end of a source that never opened before reporting
-    // the error; only media that actually played have reached their end.
-    if (sourceStarted)
-        emit play_finished();
+    emit play_finished();
 }
 
 void MediaPlayer::showContextMenu(const QPoint &point)
@@ -410,34 +346,8 @@ void MediaPlayer::showContextMenu(const QPoint &point)
         contextMenu->popup(mapToGlobal(point));
 }
 
-// Phonon's GStreamer back end can deliver a state change after the one that
-// followed it: Stopped to Paused arrives after Paused to Playing while the
-// media play on, and the media object then reports a pause that never
-// happened.
-bool MediaPlayer::isLateReport(Phonon::State newstate, Phonon::State oldstate) const
-{
-    return oldstate != playerState && playerState == Phonon::PlayingState && newstate == Phonon::PausedState;
-}
-
 void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
-    if (isLateReport(newstate, oldstate)) {
-        // Asking to play again makes the back end report its pipeline's
-        // state where it still can; the player goes on showing playback.
-        QTimer::singleShot(0, &mediaObject, [this] {
-            if (playerState == Phonon::PlayingState && mediaObject.state() == Phonon::PausedState)
-                mediaObject.play();
-        });
-        watchPausedClock();
-        return;
-    }
-    showState(newstate);
-    if (newstate == Phonon::PausedState) {
-        watchPausedClock();
-    } else {
-        pauseAsked = false;
-        clockTimer.stop();
-    }
     if (oldstate == Phonon::LoadingState && !compactMode && mediaObject.hasVideo())
         QCoreApplication::processEvents();
 
@@ -453,131 +363,37 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         // A source that has failed is no more playable than none at all.
         const Phonon::MediaSource::Type type = mediaObject.currentSource().type();
         const bool valid = type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty
-                           && failureMessage.isEmpty();
+                           && playback.failure().isEmpty();
         playButton->setEnabled(valid);
         rewindButton->setEnabled(valid);
-        if (newstate == Phonon::PausedState)
-            stallTimer.stop();
         break;
     }
     case Phonon::PlayingState:
-        showPlaying();
+        playButton->setEnabled(true);
+        playButton->setIcon(pauseIcon);
+        if (mediaObject.hasVideo())
+            videoWindow.show();
+        rewindButton->setEnabled(true);
         break;
     case Phonon::BufferingState:
         rewindButton->setEnabled(true);
         break;
     case Phonon::ErrorState:
-        handleError();
-        break;
-    }
-
-    if (playPending && newstate != Phonon::LoadingState) {
-        playPending = false;
-        if (newstate == Phonon::StoppedState || newstate == Phonon::PausedState)
-            mediaObject.play();
-    }
-}
-
-void MediaPlayer::showPlaying()
-{
-    stallTimer.stop();
-    sourceStarted = true;
-    playButton->setEnabled(true);
-    playButton->setIcon(pauseIcon);
-    // VLC does not always announce that a new source has no video, which
-    // would leave an empty video area where the information belongs.
-    hasVideoChanged(mediaObject.hasVideo());
-    rewindButton->setEnabled(true);
-    clockWatch.startPlaying();
-    clockTimer.start();
-}
-
-void MediaPlayer::watchPausedClock()
-{
-    clockWatch.startPause(mediaObject.currentTime(), monotonic.elapsed());
-    clockTimer.start();
-}
-
-void MediaPlayer::checkClock()
-{
-    const qint64 now = mediaObject.currentTime();
-    ClockWatch::Verdict verdict;
-    if (playerState == Phonon::PausedState || mediaObject.state() == Phonon::PausedState) {
-        verdict = clockWatch.readPaused(now, pauseAsked, monotonic.elapsed());
-    } else if (playerState == Phonon::PlayingState) {
-        verdict = clockWatch.readPlaying(now, mediaObject.totalTime(), mediaObject.state() == Phonon::PlayingState,
-                                         mediaObject.queue().isEmpty(), monotonic.elapsed());
-    } else {
-        clockTimer.stop();
-        return;
-    }
-
-    switch (verdict) {
-    case ClockWatch::Nothing:
-        break;
-    case ClockWatch::ClockRuns:
-        if (playerState == Phonon::PausedState) {
-            showState(Phonon::PlayingState);
-            showPlaying();
-        }
-        break;
-    case ClockWatch::Stranded:
-        prerollAgain(now);
-        break;
-    case ClockWatch::EndHeld:
-        endHeldSource();
+        // The corrector plays the source once more, or gives it up
+        // (reportFailure).
+        updateInfo();
         break;
     }
 }
 
-// play() alone does not move a pipeline that stands with playing as its
-// target; a seek to where it stands makes it preroll and play again.
-void MediaPlayer::prerollAgain(qint64 position)
+// Texts from a back end or a page must not restyle the box.
+void MediaPlayer::reportFailure(const QString &message)
 {
-    qCDebug(lcPlayer) << "stranded" << (mediaObject.state() == Phonon::PlayingState ? "playing" : "in a pause")
-                      << "at" << position << "of" << mediaObject.totalTime()
-                      << "ms, prerolling again:" << mediaObject.currentSource().url();
-    mediaObject.seek(position);
-    mediaObject.play();
-}
-
-void MediaPlayer::endHeldSource()
-{
-    qCDebug(lcPlayer) << "end held back, ending:" << mediaObject.currentSource().url();
-    clockTimer.stop();
-    // Stopping makes the back end give up its wait and drop the end it held;
-    // should it report the end after all, that is not a second end.
-    mediaObject.stop();
-    finished();
-    sourceStarted = false;
-}
-
-void MediaPlayer::handleError()
-{
-    stallTimer.stop();
-    const Phonon::MediaSource source = mediaObject.currentSource();
-    if (mediaObject.errorType() == Phonon::FatalError || source == retriedSource) {
-        reportFailure();
-        return;
-    }
-    // One more attempt only: a source that fails again is not coming back.
-    retriedSource = source;
-    qDebug() << mediaObject.errorString();
-    mediaObject.play();
-    updateInfo();
-}
-
-void MediaPlayer::reportFailure()
-{
-    stallTimer.stop();
     playButton->setEnabled(false);
     rewindButton->setEnabled(false);
-    failureMessage = mediaObject.errorString();
-    if (failureMessage.isEmpty()) {
-        failureMessage = tr("The location %1 could not be played.")
-                             .arg(MediaText::sourceName(mediaObject.currentSource()));
-    }
-    QMessageBox::warning(this, QStringLiteral("Phonon Mediaplayer"), failureMessage, QMessageBox::Close);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Phonon Mediaplayer"), message, QMessageBox::Close, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
     emit done();
     updateInfo();
 }
@@ -604,10 +420,6 @@ void MediaPlayer::updateTime()
 
 void MediaPlayer::bufferStatus(int percent)
 {
-    clockWatch.bufferNews(monotonic.elapsed());
-    // Data arriving means the source is alive, however slowly.
-    if (percent > 0 && stallTimer.isActive())
-        stallTimer.start();
     progressLabel->setText(MediaText::bufferText(percent));
 }
 
@@ -615,7 +427,7 @@ void MediaPlayer::updateInfo()
 {
     QString message = mediaObject.errorString();
     if (message.isEmpty())
-        message = failureMessage;
+        message = playback.failure();
     infoLabel->setText(MediaText::infoText(mediaObject.metaData(), mediaObject.currentSource(), message));
 }
 
@@ -684,13 +496,11 @@ void MediaPlayer::openFile()
     const QStringList files = QFileDialog::getOpenFileNames(
         this, QString(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     if (paused)
-        mediaObject.play();
-    mediaObject.clearQueue();
-    if (!files.isEmpty()) {
-        playFile(files.first());
-        for (int i = 1; i < files.size(); ++i)
-            mediaObject.enqueue(fileSource(files.at(i)));
-    }
+        playback.play();
+    QList<Phonon::MediaSource> sources;
+    for (const QString &file : files)
+        sources << fileSource(file);
+    playSources(sources, files.value(0));
     forwardButton->setEnabled(!mediaObject.queue().isEmpty());
 }
 
@@ -719,11 +529,12 @@ void MediaPlayer::openRamFile()
         return;
     const QList<QUrl> urls = RamPlaylist::read(files);
     if (!urls.isEmpty()) {
-        mediaObject.clearQueue();
-        playLocation(urls.first().toString());
+        const QString first = urls.first().toString();
+        QList<Phonon::MediaSource> sources{locationSource(first)};
         for (int i = 1; i < urls.size(); ++i)
-            mediaObject.enqueue(Phonon::MediaSource(urls.at(i)));
-        mediaObject.play();
+            sources << Phonon::MediaSource(urls.at(i));
+        playSources(sources, first);
+        playback.play();
     }
     forwardButton->setEnabled(!mediaObject.queue().isEmpty());
     settings.setValue(QStringLiteral("openRamFile"), files.first());
@@ -758,30 +569,26 @@ void MediaPlayer::handleDrop(QDropEvent *event)
         for (const QUrl &url : urls)
             mediaObject.enqueue(urlSource(url));
     } else {
-        mediaObject.clearQueue();
-        if (!urls.isEmpty()) {
-            const QUrl &first = urls.first();
-            const QString path = first.toLocalFile();
-            if (first.isLocalFile() && QFileInfo(path).isDir()) {
-                const QStringList names = QDir(path).entryList(QDir::Files);
-                if (!names.isEmpty()) {
-                    const QString prefix = path + QDir::separator();
-                    playFile(prefix + names.first());
-                    for (int i = 1; i < names.size(); ++i)
-                        mediaObject.enqueue(fileSource(prefix + names.at(i)));
-                }
-            } else {
-                if (first.isLocalFile())
-                    playFile(path);
-                else
-                    playLocation(QString::fromUtf8(first.toEncoded()));
-                for (int i = 1; i < urls.size(); ++i)
-                    mediaObject.enqueue(urlSource(urls.at(i)));
-            }
+        QList<Phonon::MediaSource> sources;
+        QString firstLocation;
+        const QUrl first = urls.value(0);
+        const QString path = first.toLocalFile();
+        if (first.isLocalFile() && QFileInfo(path).isDir()) {
+            const QString prefix = path + QDir::separator();
+            const QStringList names = QDir(path).entryList(QDir::Files);
+            for (const QString &name : names)
+                sources << fileSource(prefix + name);
+            firstLocation = prefix + names.value(0);
+        } else if (!urls.isEmpty()) {
+            firstLocation = first.isLocalFile() ? path : QString::fromUtf8(first.toEncoded());
+            sources << (first.isLocalFile() ? fileSource(path) : locationSource(firstLocation));
+            for (int i = 1; i < urls.size(); ++i)
+                sources << urlSource(urls.at(i));
         }
+        playSources(sources, firstLocation);
     }
     forwardButton->setEnabled(!mediaObject.queue().isEmpty());
-    mediaObject.play();
+    playback.play();
 }
 
 void MediaPlayer::buildSettingsDialog()
@@ -860,7 +667,7 @@ void MediaPlayer::showSettingsDialog()
         settingsForm->audioEffectsCombo->setCurrentIndex(effectIndex);
     }
     if (paused)
-        mediaObject.play();
+        playback.play();
 }
 
 void MediaPlayer::applySettings()

@@ -1,11 +1,9 @@
 #ifndef MEDIAPLAYER_H
 #define MEDIAPLAYER_H
 
-#include "clockwatch.h"
+#include "playbackcorrector.h"
 
 #include <QIcon>
-#include <QElapsedTimer>
-#include <QTimer>
 #include <QWidget>
 
 #include <phonon/AudioOutput>
@@ -53,8 +51,8 @@ public:
     void setCompactMode(bool on);
     bool pauseForDialog();
     // What the player shows: the media object's state, except where the back
-    // end reported a change late (see isLateReport).
-    Phonon::State state() const { return playerState; }
+    // end reported a change late.
+    Phonon::State state() const { return playback.state(); }
     void handleDrop(QDropEvent *event);
 
     // The desktop's media controls steer the player as its own buttons do:
@@ -115,19 +113,10 @@ private:
     void buildContextMenu();
     void setupVideoWindow();
     void connectMedia();
-    void startSource(const Phonon::MediaSource &source, const QString &title);
-    void playWhenLoaded();
-    bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
-    void showPlaying();
-    void watchPausedClock();
-    void checkClock();
-    void endHeldSource();
-    void prerollAgain(qint64 position);
+    void playSources(const QList<Phonon::MediaSource> &sources, const QString &firstLocation);
     void buildSettingsDialog();
     void applySettings();
-    void handleError();
-    void reportFailure();
-    void showState(Phonon::State state);
+    void reportFailure(const QString &message);
 
     QIcon playIcon;
     QIcon pauseIcon;
@@ -154,23 +143,9 @@ private:
     MediaVideoWidget *videoWidget;
     Phonon::Path audioOutputPath;
     bool compactMode = false;
-
-    // The back ends report unplayable media as non-fatal errors (VLC, which
-    // then fails again on every retry) or not at all (GStreamer stops
-    // silently). These keep one retry per source and notice a silent stop.
-    Phonon::MediaSource retriedSource;
-    bool sourceStarted = false;
-    bool playPending = false;
-    // The state of the last change the back end reported, late reports left out.
-    Phonon::State playerState = Phonon::LoadingState;
-    QString failureMessage;
-    QTimer stallTimer;
-    // Reads the clock while a source plays or pauses (see checkClock).
-    QTimer clockTimer;
-    ClockWatch clockWatch;
-    QElapsedTimer monotonic;
-    // Whether the player itself asked for the pause it shows.
-    bool pauseAsked = false;
+    // Starts sources on mediaObject and says what to show of them, the back
+    // ends' faults corrected.
+    PlaybackCorrector playback;
 
     // Tests reach the controls through this accessor.
     friend class MediaPlayerProbe;

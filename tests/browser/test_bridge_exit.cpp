@@ -1,7 +1,7 @@
 // Player.exit() on the real executable: the process ends with code 0, by
 // itself and soon, even while lookups are still waiting for their answers.
 
-#include "applicationrun.h"
+#include "applicationprocess.h"
 #include "chartservice.h"
 #include "testenvironment.h"
 
@@ -95,8 +95,9 @@ void BridgeExitTest::exitWhileLookupPending()
     query.addQueryItem(QStringLiteral("exit_ms"), QString::number(exitAfterMs));
     const QUrl page = service.pageFromFile(QStringLiteral("tests/browser/bridge_exit.html"), query);
 
-    const ApplicationRun run = ApplicationRun::on(page, 30000);
-    const QString failure = run.failure(20000);
+    ApplicationProcess app;
+    QVERIFY(app.start(page));
+    const QString failure = app.finish(20000);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
     if (exitAfterMs > 0) {

@@ -4,7 +4,6 @@
 
 #include "browserview.h"
 #include "busstandin.h"
-#include "chartservice.h"
 #include "mediaplayer.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
@@ -20,70 +19,54 @@ const QString portalInhibit = QStringLiteral("Inhibit \"\" 8 {\"reason\": \"Play
 
 Q_DECLARE_METATYPE(Then)
 
-class InhibitTest : public QObject
+class InhibitTest : public Handoff::PlaybackSuite
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void videoKeepsTheScreenAwakeUntilItStops_data();
     void videoKeepsTheScreenAwakeUntilItStops();
-
-private:
-    ChartService service;
-    QString video;
-    QString song;
 };
-
-void InhibitTest::initTestCase()
-{
-    qInfo() << "Phonon back end:" << qgetenv("PHONON_BACKEND");
-    QVERIFY2(service.start(), "the stand-in chart service did not start");
-    video = TestMedia::video(TestSupport::environment().root(), QStringLiteral("long.ogv"), 900);
-    song = TestMedia::song(TestSupport::environment().root(), QStringLiteral("long.ogg"), 30);
-    QVERIFY(!video.isEmpty() && !song.isEmpty());
-}
 
 void InhibitTest::videoKeepsTheScreenAwakeUntilItStops_data()
 {
     QTest::addColumn<int>("standIn");
-    QTest::addColumn<bool>("fullScreenVideo");
-    QTest::addColumn<bool>("isVideo");
+    QTest::addColumn<bool>("seen"); // in a video player of its own, or only heard in the listening player
+    QTest::addColumn<QString>("file");
     QTest::addColumn<Then>("then");
     QTest::addColumn<QStringList>("calls");
 
+    const QString dir = TestSupport::environment().root();
+    const QString video = TestMedia::video(dir, QStringLiteral("long.ogv"), 900, true);
+    const QString song = TestMedia::song(dir, QStringLiteral("long.ogg"), 30);
     const int saver = BusStandIn::ScreenSaver;
     const QString unInhibit = QStringLiteral("UnInhibit %1");
-    QTest::newRow("pause, play, exit") << saver << true << true << Then::Pause
+    // A video still playing at the exit is released by the exit.
+    QTest::newRow("pause, play, exit") << saver << true << video << Then::Pause
         << QStringList{screenSaverInhibit, unInhibit.arg(1), screenSaverInhibit, unInhibit.arg(2)};
-    QTest::newRow("stop") << saver << true << true << Then::Stop << QStringList{screenSaverInhibit, unInhibit.arg(1)};
-    QTest::newRow("exit while playing") << saver << true << true << Then::Close << QStringList{screenSaverInhibit, unInhibit.arg(1)};
-    QTest::newRow("portal, stop") << int(BusStandIn::Portal) << true << true << Then::Stop
-        << QStringList{portalInhibit, QStringLiteral("Close")};
-    QTest::newRow("portal, exit while playing") << int(BusStandIn::Portal) << true << true << Then::Close
-        << QStringList{portalInhibit, QStringLiteral("Close")};
-    QTest::newRow("a song never") << saver << false << false << Then::Close << QStringList();
-    QTest::newRow("a video only heard, never") << saver << false << true << Then::Close << QStringList();
+    QTest::newRow("stop") << saver << true << video << Then::Stop << QStringList{screenSaverInhibit, unInhibit.arg(1)};
+    QTest::newRow("portal, pause, play, exit") << int(BusStandIn::Portal) << true << video << Then::Pause
+        << QStringList{portalInhibit, QStringLiteral("Close"), portalInhibit, QStringLiteral("Close")};
+    QTest::newRow("a song seen playing, never") << saver << true << song << Then::Close << QStringList();
+    QTest::newRow("a video only heard, never") << saver << false << video << Then::Close << QStringList();
 }
 
 void InhibitTest::videoKeepsTheScreenAwakeUntilItStops()
 {
     QFETCH(int, standIn);
-    QFETCH(bool, fullScreenVideo);
-    QFETCH(bool, isVideo);
+    QFETCH(bool, seen);
+    QFETCH(QString, file);
     QFETCH(Then, then);
     QFETCH(QStringList, calls);
 
     BusStandIn desktop(static_cast<BusStandIn::Kind>(standIn));
     QVERIFY2(desktop.start(), "python3-dbusmock did not come up");
-    Handoff::App app;
-    QVERIFY(app.open(service.startPage(), QStringLiteral("window.chartReady === true")));
     // The page may hand players network media only; the test's own long
     // media go in through the player itself.
-    if (fullScreenVideo)
-        app.view()->showMedia(service.url(QStringLiteral("media/ocean-bars.ogv")));
+    if (seen)
+        app.view()->showMedia(media(QStringLiteral("ocean-bars.ogv")));
     MediaPlayer *player = app.view()->currentPlayer();
-    player->playFile(isVideo ? video : song);
+    player->playFile(file);
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
     QTest::qWait(1500);
 

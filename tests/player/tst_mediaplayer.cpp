@@ -5,6 +5,7 @@
 #include "modalanswerer.h"
 #include "testmedia.h"
 
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -13,7 +14,6 @@
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace {
@@ -23,6 +23,11 @@ const QString font = QStringLiteral("<font color=#ffeeaa>");
 QString sourceText(const Phonon::MediaSource &source)
 {
     return source.type() == Phonon::MediaSource::Url ? source.url().toString() : source.fileName();
+}
+
+Phonon::MediaSource fileSource(const QString &path)
+{
+    return Phonon::MediaSource(QUrl::fromLocalFile(path));
 }
 
 QStringList queueTexts(Phonon::MediaObject &media)
@@ -39,8 +44,57 @@ struct SeenBox
 {
     QString title;
     QString text;
+    Qt::TextFormat format;
+    QMessageBox::StandardButtons buttons;
     int doneBefore;
 };
+
+// The corrections on a media object of their own, with no player window, as
+// the fault cases drive them: each case is a fault of a back end, brought
+// about on purpose or emitted as the back end would.
+struct CorrectionsRig
+{
+    QStringList failures;
+    int ends = 0;
+    Phonon::MediaObject media;
+    Phonon::AudioOutput output{Phonon::VideoCategory};
+    PlaybackCorrector corrector{media};
+
+    CorrectionsRig()
+    {
+        Phonon::createPath(&media, &output);
+        // As often as the player's seek slider has it tick.
+        media.setTickInterval(350);
+        QObject::connect(&corrector, &PlaybackCorrector::failed, [this](const QString &text) { failures << text; });
+        QObject::connect(&corrector, &PlaybackCorrector::ended, [this] { ++ends; });
+    }
+    ~CorrectionsRig()
+    {
+        // Stopped and given time to settle, the back end has nothing left in
+        // flight for a media object about to go.
+        corrector.stop();
+        (void)QTest::qWaitFor([this] { return media.state() == Phonon::StoppedState; }, 5000);
+        QTest::qWait(250);
+    }
+    bool waitForShown(Phonon::State state, int timeout = playTimeout)
+    {
+        if (QTest::qWaitFor([&] { return corrector.state() == state; }, timeout))
+            return true;
+        qWarning() << "waited for" << state << ";" << standing().constData();
+        return false;
+    }
+    // Where the corrections and the back end stand, for the message of a failed wait.
+    QByteArray standing() const
+    {
+        QString text;
+        QDebug(&text) << "shown" << corrector.state() << ", the back end" << media.state() << "at"
+                      << media.currentTime() << "of" << media.totalTime() << "ms";
+        return text.toUtf8();
+    }
+};
+
+enum class BeforeTheEndArrives { NextStarts, NextShowsPlaying, Stopped };
+Q_DECLARE_METATYPE(BeforeTheEndArrives)
 
 // The player playing real media under the back end chosen by PHONON_BACKEND.
 class MediaPlayerTest : public QObject
@@ -55,16 +109,21 @@ private slots:
     void stopAlwaysEmitsDone();
     void controlsMirrorPlayback();
     void pauseSeekAndRestartAtEnd();
-    void shortSongAfterALongOneEndsOnTime();
     void lateStateReportLeavesPlaybackAlone();
     void runningClockOverridesAReportedPause();
+    void shortSongAfterALongOneEndsOnTime();
+    void nothingOfTheCorrectionsWakesWhileMediaPlay();
+    void undecodableBytesEndPlayback();
+    void sourceStartedWhileAReportIsHandledPlays_data();
+    void sourceStartedWhileAReportIsHandledPlays();
+    void endBelongsToTheSourceThatEnded_data();
+    void endBelongsToTheSourceThatEnded();
     void informationAndTimeFromTaggedMedia();
     void informationOfTaglessMedia();
     void networkMediaFromTheChartService();
     void videoTakesTurnsWithTheInformationScreen();
     void unplayableMediaReportedOnceThenDone_data();
     void unplayableMediaReportedOnceThenDone();
-    void undecodableBytesEndPlayback();
     void forwardStepsThroughTheQueue();
     void dropsOfFiles();
     void dropOfAFolderPlaysItsFilesInCaseInsensitiveOrder();
@@ -118,7 +177,7 @@ void MediaPlayerTest::initTestCase()
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        boxes << SeenBox{box->windowTitle(), box->text(), doneCount};
+        boxes << SeenBox{box->windowTitle(), box->text(), box->textFormat(), box->standardButtons(), doneCount};
         if (QAbstractButton *close = box->button(QMessageBox::Close))
             close->click();
         else
@@ -135,9 +194,11 @@ void MediaPlayerTest::init()
     connect(player, &MediaPlayer::done, this, [this] { ++doneCount; });
     seenState = Phonon::StoppedState;
     stateHistory.clear();
+    // What the player shows: a late report of the back end can follow the
+    // one before it in the same turn of the event loop.
+    connect(player, &MediaPlayer::shownStateChanged, this, [this](Phonon::State state) { seenState = state; });
     connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this,
             [this](Phonon::State state) {
-                seenState = state;
                 stateHistory.append(state);
                 if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
                     qDebug() << "state" << state << "time" << inspect().mediaObject().currentTime()
@@ -158,7 +219,7 @@ void MediaPlayerTest::cleanup()
 }
 
 // The back ends change state() on their own threads before the player hears
-// of it; this waits for the change as the player's slots have seen it.
+// of it; this waits for the state the player shows.
 bool MediaPlayerTest::waitForState(Phonon::State state, int timeout)
 {
     if (QTest::qWaitFor([&] { return seenState == state; }, timeout))
@@ -210,70 +271,6 @@ void MediaPlayerTest::stopAlwaysEmitsDone()
     QCOMPARE(finished.count(), 0);
     player->stop();
     QCOMPARE(done.count(), 3);
-}
-
-// The GStreamer back end can deliver Stopped to Paused after Paused to
-// Playing, while the media play on. Such a report is emitted here as the back
-// end would; the player must not take it for a pause.
-void MediaPlayerTest::lateStateReportLeavesPlaybackAlone()
-{
-    Phonon::MediaObject &media = inspect().mediaObject();
-    player->playFile(song);
-    QVERIFY(waitForState(Phonon::PlayingState));
-
-    emit media.stateChanged(Phonon::PausedState, Phonon::StoppedState);
-    QVERIFY(inspect().showsPauseIcon());
-    QCOMPARE(player->state(), Phonon::PlayingState);
-    QTest::qWait(300);
-    QCOMPARE(media.state(), Phonon::PlayingState);
-    QVERIFY(inspect().showsPauseIcon());
-
-    // A pause that did happen still shows as one.
-    media.pause();
-    QVERIFY(waitForState(Phonon::PausedState));
-    QTRY_VERIFY_WITH_TIMEOUT(!inspect().showsPauseIcon(), 5000);
-    QCOMPARE(player->state(), Phonon::PausedState);
-    QTest::qWait(300);
-    QCOMPARE(media.state(), Phonon::PausedState);
-    QCOMPARE(doneCount, 0);
-}
-
-// The GStreamer back end can report a pause and then nothing more while the
-// media play on. Such a report is emitted here as the back end would; the
-// player must go back to showing playback once its clock runs on.
-void MediaPlayerTest::runningClockOverridesAReportedPause()
-{
-    Phonon::MediaObject &media = inspect().mediaObject();
-    player->playFile(longSong);
-    QVERIFY(waitForState(Phonon::PlayingState));
-
-    emit media.stateChanged(Phonon::PausedState, Phonon::PlayingState);
-    QCOMPARE(player->state(), Phonon::PausedState);
-    QVERIFY(!inspect().showsPauseIcon());
-    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 3000);
-    QVERIFY(inspect().showsPauseIcon());
-
-    // A pause that nobody asked for and no buffering explains is played on
-    // from, as when the back end pauses for a stale buffering message.
-    // Playing on must go on from where the media stood, not from the start.
-    media.pause();
-    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PausedState, 5000);
-    const qint64 pausedAt = media.currentTime();
-    QVERIFY(pausedAt > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 6000);
-    QTRY_COMPARE_WITH_TIMEOUT(media.state(), Phonon::PlayingState, 5000);
-    QVERIFY2(media.currentTime() >= pausedAt - 100,
-             qPrintable(QStringLiteral("%1 ms after a pause at %2 ms").arg(media.currentTime()).arg(pausedAt)));
-
-    // The user's pause holds.
-    QTest::mouseClick(inspect().playButton(), Qt::LeftButton);
-    QVERIFY(waitForState(Phonon::PausedState));
-    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PausedState, 5000);
-    QTest::qWait(3000);
-    QCOMPARE(player->state(), Phonon::PausedState);
-    QCOMPARE(media.state(), Phonon::PausedState);
-    QVERIFY(!inspect().showsPauseIcon());
-    QCOMPARE(doneCount, 0);
 }
 
 void MediaPlayerTest::controlsMirrorPlayback()
@@ -355,30 +352,211 @@ void MediaPlayerTest::pauseSeekAndRestartAtEnd()
     QCOMPARE(doneCount, 0);
 }
 
+// The GStreamer back end can deliver Stopped to Paused after Paused to
+// Playing, while the media play on. Such a report is emitted here as the back
+// end would; it must not show as a pause.
+void MediaPlayerTest::lateStateReportLeavesPlaybackAlone()
+{
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    Phonon::MediaObject &media = rig.media;
+    corrector.start(fileSource(song));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState));
+
+    emit media.stateChanged(Phonon::PausedState, Phonon::StoppedState);
+    QCOMPARE(corrector.state(), Phonon::PlayingState);
+    QTest::qWait(300);
+    QCOMPARE(media.state(), Phonon::PlayingState);
+    QCOMPARE(corrector.state(), Phonon::PlayingState);
+
+    // A pause that did happen still shows as one.
+    media.pause();
+    QVERIFY(rig.waitForShown(Phonon::PausedState, 5000));
+    QTest::qWait(300);
+    QCOMPARE(media.state(), Phonon::PausedState);
+    QVERIFY(rig.failures.isEmpty());
+}
+
+// The GStreamer back end can report a pause and then nothing more while the
+// media play on. Such a report is emitted here as the back end would; playback
+// must show again once the clock runs on.
+void MediaPlayerTest::runningClockOverridesAReportedPause()
+{
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    Phonon::MediaObject &media = rig.media;
+    corrector.start(fileSource(longSong));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState));
+
+    emit media.stateChanged(Phonon::PausedState, Phonon::PlayingState);
+    QCOMPARE(corrector.state(), Phonon::PausedState);
+    QVERIFY(rig.waitForShown(Phonon::PlayingState, 3000));
+
+    // A pause that nobody asked for and no buffering explains is played on
+    // from, as when the back end pauses for a stale buffering message.
+    // Playing on must go on from where the media stood, not from the start.
+    media.pause();
+    QVERIFY(rig.waitForShown(Phonon::PausedState, 5000));
+    const qint64 pausedAt = media.currentTime();
+    QVERIFY(pausedAt > 0);
+    QVERIFY(rig.waitForShown(Phonon::PlayingState, 6000));
+    QTRY_COMPARE_WITH_TIMEOUT(media.state(), Phonon::PlayingState, 5000);
+    QVERIFY2(media.currentTime() >= pausedAt - 100,
+             qPrintable(QStringLiteral("%1 ms after a pause at %2 ms").arg(media.currentTime()).arg(pausedAt)));
+
+    // A pause asked for holds.
+    corrector.pause();
+    QVERIFY(rig.waitForShown(Phonon::PausedState, 5000));
+    QTest::qWait(3000);
+    QCOMPARE(corrector.state(), Phonon::PausedState);
+    QCOMPARE(media.state(), Phonon::PausedState);
+    QVERIFY(rig.failures.isEmpty());
+}
+
 // A short song that replaces a long one right after a rewind is read through
 // before the GStreamer back end has heard of its length (the GUI thread is
 // kept busy just then, as under load). It must still end when it ends, not
 // when the long song it replaced would have.
 void MediaPlayerTest::shortSongAfterALongOneEndsOnTime()
 {
-    Phonon::MediaObject &media = inspect().mediaObject();
-    player->playFile(longSong);
-    QVERIFY(waitForState(Phonon::PlayingState));
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    Phonon::MediaObject &media = rig.media;
+    corrector.start(fileSource(longSong));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState));
     QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() > 1000 && media.isSeekable(), playTimeout);
-    QTest::mouseClick(inspect().rewindButton(), Qt::LeftButton);
+    media.seek(0);
     QTRY_VERIFY_WITH_TIMEOUT(media.currentTime() < 500, 5000);
 
-    QSignalSpy finished(player, &MediaPlayer::play_finished);
     QElapsedTimer clock;
     clock.start();
-    player->playFile(song);
+    corrector.start(fileSource(song));
     QThread::msleep(700);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, playTimeout);
     QVERIFY2(clock.elapsed() < 9000, qPrintable(QStringLiteral("a 2 s song ended after %1 ms").arg(clock.elapsed())));
-    QVERIFY(waitForState(Phonon::StoppedState));
+    QVERIFY(rig.waitForShown(Phonon::StoppedState));
     QTest::qWait(1000);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(doneCount, 0);
+    QCOMPARE(rig.ends, 1);
+    QVERIFY(rig.failures.isEmpty());
+}
+
+// While media play normally, the media object's ticks are all that wakes the
+// corrections.
+void MediaPlayerTest::nothingOfTheCorrectionsWakesWhileMediaPlay()
+{
+    CorrectionsRig rig;
+    rig.corrector.start(fileSource(longSong));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.media.currentTime() > 500, playTimeout);
+    QObject counting;
+    int wakes = 0;
+    for (QTimer *timer : rig.corrector.findChildren<QTimer *>())
+        connect(timer, &QTimer::timeout, &counting, [&wakes] { ++wakes; });
+    QTest::qWait(4000);
+    QCOMPARE(wakes, 0);
+    QCOMPARE(rig.corrector.state(), Phonon::PlayingState);
+}
+
+void MediaPlayerTest::undecodableBytesEndPlayback()
+{
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    // VLC "plays" random bytes to an empty end; GStreamer stops without a
+    // word. Either way the source must be let go of exactly once.
+    corrector.start(fileSource(noise));
+    QVERIFY2(QTest::qWaitFor([&] { return rig.ends + rig.failures.size() > 0; }, 30000), rig.standing().constData());
+    QTest::qWait(2000);
+    QCOMPARE(rig.ends + rig.failures.size(), 1);
+    if (!rig.failures.isEmpty())
+        QVERIFY2(rig.failures.first().contains("noise.ogg"), qPrintable(rig.failures.first()));
+}
+
+void MediaPlayerTest::sourceStartedWhileAReportIsHandledPlays_data()
+{
+    QTest::addColumn<Phonon::State>("report");
+    QTest::addColumn<bool>("fromFailure");
+    // VLC reports an unplayable source as an error that is not fatal, and
+    // again after the retry; the player's box then runs its own event loop,
+    // and the page answers done() with its next item in the same player.
+    QTest::newRow("a source given up") << Phonon::ErrorState << true;
+    // The player processes pending events while it shows a state.
+    QTest::newRow("a state shown") << Phonon::BufferingState << false;
+    QTest::newRow("an error shown") << Phonon::ErrorState << false;
+}
+
+// The next source is started from within the handling of the last report of
+// the one before. That report must act on neither the new source's play nor
+// its one retry.
+void MediaPlayerTest::sourceStartedWhileAReportIsHandledPlays()
+{
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    Phonon::MediaObject &media = rig.media;
+    QFETCH(Phonon::State, report);
+    QFETCH(bool, fromFailure);
+    corrector.start(fileSource(longSong));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState));
+
+    QObject handler;
+    bool started = false;
+    auto startNext = [&] {
+        if (!started) {
+            started = true;
+            corrector.start(fileSource(song));
+        }
+    };
+    if (fromFailure)
+        connect(&corrector, &PlaybackCorrector::failed, &handler, startNext);
+    else
+        connect(&corrector, &PlaybackCorrector::stateChanged, &handler, startNext);
+    emit media.stateChanged(report, Phonon::PlayingState);
+    if (fromFailure)
+        emit media.stateChanged(report, Phonon::PlayingState);
+    QVERIFY(started);
+    QCOMPARE(media.currentSource().url(), QUrl::fromLocalFile(song));
+    QVERIFY(rig.waitForShown(Phonon::PlayingState, 6000));
+    QCOMPARE(rig.failures.size(), fromFailure ? 1 : 0);
+
+    emit media.stateChanged(Phonon::ErrorState, Phonon::PlayingState);
+    QCOMPARE(rig.failures.size(), fromFailure ? 1 : 0);
+}
+
+void MediaPlayerTest::endBelongsToTheSourceThatEnded_data()
+{
+    QTest::addColumn<bool>("played");
+    QTest::addColumn<BeforeTheEndArrives>("meanwhile");
+    QTest::addColumn<int>("expectedEnds");
+    QTest::newRow("a song that played") << true << BeforeTheEndArrives::NextStarts << 1;
+    // VLC announces the end of a source that never opened.
+    QTest::newRow("a source that never played") << false << BeforeTheEndArrives::NextShowsPlaying << 0;
+    QTest::newRow("a song stopped") << true << BeforeTheEndArrives::Stopped << 0;
+}
+
+// The back end's end reaches the corrections only after the back end has
+// returned from it. Whatever happened in between, the end is judged for the
+// source that ended. The end is emitted here as the back end would.
+void MediaPlayerTest::endBelongsToTheSourceThatEnded()
+{
+    CorrectionsRig rig;
+    PlaybackCorrector &corrector = rig.corrector;
+    Phonon::MediaObject &media = rig.media;
+    QFETCH(bool, played);
+    QFETCH(BeforeTheEndArrives, meanwhile);
+    QFETCH(int, expectedEnds);
+    corrector.start(fileSource(played ? song : QDir(dir.path()).absoluteFilePath("missing.ogg")));
+    if (played)
+        QVERIFY(rig.waitForShown(Phonon::PlayingState));
+
+    emit media.finished();
+    if (meanwhile == BeforeTheEndArrives::Stopped) {
+        corrector.stop();
+    } else {
+        corrector.start(fileSource(longSong));
+        if (meanwhile == BeforeTheEndArrives::NextShowsPlaying)
+            emit media.stateChanged(Phonon::PlayingState, Phonon::StoppedState);
+    }
+    QTest::qWait(1000);
+    QCOMPARE(rig.ends, expectedEnds);
 }
 
 void MediaPlayerTest::informationAndTimeFromTaggedMedia()
@@ -497,6 +675,9 @@ void MediaPlayerTest::unplayableMediaReportedOnceThenDone()
     QTRY_COMPARE_WITH_TIMEOUT(doneCount, 1, 30000);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(boxes.first().title, QStringLiteral("Phonon Mediaplayer"));
+    // Texts from a back end or a page are shown as they are, never as markup.
+    QCOMPARE(boxes.first().format, Qt::PlainText);
+    QCOMPARE(boxes.first().buttons, QMessageBox::StandardButtons(QMessageBox::Close));
     QCOMPARE(boxes.first().doneBefore, 0);
     const QString message = boxes.first().text;
     QVERIFY2(message.contains(name), qPrintable(message));
@@ -509,21 +690,6 @@ void MediaPlayerTest::unplayableMediaReportedOnceThenDone()
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(doneCount, 1);
     QCOMPARE(finished.count(), 0);
-    boxes.clear();
-}
-
-void MediaPlayerTest::undecodableBytesEndPlayback()
-{
-    // VLC "plays" random bytes to an empty end; GStreamer stops without a
-    // word. Either way the player must let go of the media exactly once.
-    QSignalSpy finished(player, &MediaPlayer::play_finished);
-    player->playFile(noise);
-    QTRY_VERIFY_WITH_TIMEOUT(doneCount + finished.count() > 0, 30000);
-    QTest::qWait(2000);
-    QCOMPARE(doneCount + finished.count(), 1);
-    QCOMPARE(boxes.size(), doneCount);
-    if (doneCount)
-        QVERIFY(boxes.first().text.contains("noise.ogg"));
     boxes.clear();
 }
 
@@ -643,14 +809,20 @@ void MediaPlayerTest::refusedDrags()
 void MediaPlayerTest::dropOfAWebLinkPlaysIt()
 {
     const QUrl url = service.url(QStringLiteral("media/low-tide.ogg"));
+    QSignalSpy finished(player, &MediaPlayer::play_finished);
     drop(player, {url}, Qt::CopyAction);
     Phonon::MediaObject &media = inspect().mediaObject();
     QCOMPARE(media.currentSource().type(), Phonon::MediaSource::Url);
     QCOMPARE(media.currentSource().url(), url);
     QVERIFY(waitForState(Phonon::PlayingState));
+    QElapsedTimer playing;
+    playing.start();
     QTRY_VERIFY_WITH_TIMEOUT(inspect().infoLabel()->text().contains(font + "Low Tide")
                                  || inspect().infoLabel()->text().contains(font + "low-tide.ogg"),
                              playTimeout);
+    // The 3 s song plays out; on a busy machine it was once cut at its start.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
+    QVERIFY2(playing.elapsed() >= 1500, qPrintable(QStringLiteral("ended %1 ms after it began").arg(playing.elapsed())));
 }
 
 void MediaPlayerTest::dropOnTheVideoReachesThePlayer()

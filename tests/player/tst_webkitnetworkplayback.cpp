@@ -1,4 +1,5 @@
 #include "chartservice.h"
+#include "gstreamertuning.h"
 #include "mediaplayerprobe.h"
 #include "testenvironment.h"
 
@@ -44,6 +45,41 @@ private:
     int limit;
 };
 
+// Every "uridecodebin" that sets up a source while it lives, for a look at how
+// it was set up.
+struct SourceBins
+{
+    const guint signal = g_signal_lookup("source-setup", g_type_from_name("GstURIDecodeBin"));
+    const gulong hook = g_signal_add_emission_hook(signal, 0, record, this, nullptr);
+    QList<GstObject *> bins;
+
+    ~SourceBins()
+    {
+        g_signal_remove_emission_hook(signal, hook);
+        for (GstObject *bin : qAsConst(bins))
+            gst_object_unref(bin);
+    }
+    static gboolean record(GSignalInvocationHint *, guint, const GValue *params, gpointer self)
+    {
+        static_cast<SourceBins *>(self)->bins << GST_OBJECT(gst_object_ref(g_value_get_object(&params[0])));
+        return TRUE;
+    }
+    // The largest download ring of the bins that read the URL; -1 when none did.
+    qint64 ringFor(const QUrl &url) const
+    {
+        qint64 ring = -1;
+        for (GstObject *bin : bins) {
+            gchar *uri = nullptr;
+            guint64 size = 0;
+            g_object_get(bin, "uri", &uri, "ring-buffer-max-size", &size, nullptr);
+            if (QUrl(QString::fromUtf8(uri)) == url)
+                ring = qMax(ring, qint64(size));
+            g_free(uri);
+        }
+        return ring;
+    }
+};
+
 int webkitSourceRank()
 {
     GstPluginFeature *feature = gst_registry_lookup_feature(gst_registry_get(), "webkitwebsrc");
@@ -83,6 +119,7 @@ void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
     QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
     view.page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.getElementById('a').load()"));
     QTRY_VERIFY_WITH_TIMEOUT(gst_is_initialized() && webkitSourceRank() > 0, 20000);
+    SourceBins bins;
 
     Watchdog watchdog(60);
     watchdog.start();
@@ -101,6 +138,14 @@ void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
     QTRY_COMPARE_WITH_TIMEOUT(seen, Phonon::PlayingState, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
     QCOMPARE(done.count(), 0);
+
+    // The player's own pipeline downloads into a bounded ring; the web
+    // engine's pipelines are left as the web engine set them up.
+    QCOMPARE(bins.ringFor(song), qint64(GStreamerTuning::maxDownloadBytes));
+    const QUrl pageSong = service.url(QStringLiteral("media/copper-skies.ogg"));
+    view.page()->mainFrame()->evaluateJavaScript(
+        QStringLiteral("var a = document.getElementById('a'); a.src = '%1'; a.load();").arg(pageSong.toString()));
+    QTRY_COMPARE_WITH_TIMEOUT(bins.ringFor(pageSong), qint64(0), 20000);
 }
 
 // Read in push mode, an Ogg video over HTTP failed to start about one time in

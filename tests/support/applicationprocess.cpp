@@ -2,7 +2,6 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QProcessEnvironment>
 #include <QtTest>
 
 ApplicationProcess::~ApplicationProcess()
@@ -13,21 +12,40 @@ ApplicationProcess::~ApplicationProcess()
     }
 }
 
-bool ApplicationProcess::start(const QUrl &startPage, int timeoutMs)
+bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment &changed)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MELODRIFT_START_URL"), startPage.toString(QUrl::FullyEncoded));
+    env.insert(changed);
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
+    clock.start();
     process.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
-    if (!process.waitForStarted(10000))
-        return false;
+    return process.waitForStarted(10000);
+}
+
+bool ApplicationProcess::waitForControls(int timeoutMs)
+{
     return QTest::qWaitFor([this] {
         return process.state() == QProcess::Running && playerctl({QStringLiteral("status")}) == QLatin1String("Stopped");
     }, timeoutMs);
 }
 
-QString ApplicationProcess::quit(int timeoutMs)
+QString ApplicationProcess::finish(int withinMs)
+{
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(int(qMax<qint64>(0, withinMs - clock.elapsed())))) {
+        process.kill();
+        process.waitForFinished(5000);
+        return QStringLiteral("still running after %1 ms:\n%2").arg(withinMs).arg(output());
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("crashed:\n") + output();
+    if (process.exitCode() != 0)
+        return QStringLiteral("exit code %1:\n%2").arg(process.exitCode()).arg(output());
+    return QString();
+}
+
+QString ApplicationProcess::quit(int withinMs)
 {
     const QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.mpris.MediaPlayer2.melodrift"),
                                                              QStringLiteral("/org/mpris/MediaPlayer2"),
@@ -35,14 +53,8 @@ QString ApplicationProcess::quit(int timeoutMs)
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return QStringLiteral("Quit failed: ") + reply.errorMessage();
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return QStringLiteral("still running after Quit:\n") + output();
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return QStringLiteral("ended with exit code %1:\n%2").arg(process.exitCode()).arg(output());
-    return QString();
+    clock.start();
+    return finish(withinMs);
 }
 
 QString ApplicationProcess::output()

@@ -1,23 +1,31 @@
 #ifndef APPLICATIONPROCESS_H
 #define APPLICATIONPROCESS_H
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QUrl>
 
-// The real executable running in the background on a start page, for tests
-// that steer it from outside as the desktop would; killed with this object
-// if it is still running.
+// The real executable on a start page, in the test's environment: left to
+// end by itself (the page calls Player.exit()), or steered from outside as
+// the desktop would, through its media controls. Killed with this object if
+// it is still running; its debug output is kept for failure messages.
 class ApplicationProcess
 {
 public:
     ~ApplicationProcess();
 
-    // Starts it and waits until its media controls are on the session bus.
-    bool start(const QUrl &startPage, int timeoutMs = 30000);
-    // Asks it to quit through its media controls (Quit). Why it did not
-    // then end with exit code 0 in time (it is killed then), or nothing.
-    QString quit(int timeoutMs = 15000);
+    // Starts it, with these variables changed; false when it could not be started.
+    bool start(const QUrl &startPage, const QProcessEnvironment &changed = QProcessEnvironment());
+    // Waits until its media controls are on the session bus.
+    bool waitForControls(int timeoutMs = 30000);
+    // Waits until it ends by itself within withinMs of its start (it is
+    // killed after that). Why it did not end with exit code 0 in time, or
+    // nothing.
+    QString finish(int withinMs);
+    // Asks it to quit through its media controls (Quit), then as finish().
+    QString quit(int withinMs = 15000);
     QString output();
 
     // `playerctl -p melodrift ARGUMENTS`: what it printed, trimmed, or its
@@ -26,6 +34,7 @@ public:
 
 private:
     QProcess process;
+    QElapsedTimer clock;
     QString printed;
 };
 

@@ -16,18 +16,14 @@ struct Service
 
 Service serviceOf(BusStandIn::Kind kind)
 {
-    switch (kind) {
-    case BusStandIn::ScreenSaver:
-        return {QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-                QStringLiteral("org.freedesktop.ScreenSaver")};
-    case BusStandIn::Portal:
-        return {QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-                QStringLiteral("org.freedesktop.portal.Inhibit")};
-    case BusStandIn::Notifications:
-        break;
-    }
-    return {QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-            QStringLiteral("org.freedesktop.Notifications")};
+    const Service services[] = {
+        {QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+         QStringLiteral("org.freedesktop.ScreenSaver")},
+        {QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+         QStringLiteral("org.freedesktop.portal.Inhibit")},
+        {QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+         QStringLiteral("org.freedesktop.Notifications")}};
+    return services[kind];
 }
 
 bool addMethod(const Service &service, const QString &method, const QString &in, const QString &out,

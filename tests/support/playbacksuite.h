@@ -85,11 +85,13 @@ protected:
     std::unique_ptr<MessageLog> messages;
 
 private:
-    virtual QUrl startPage() const = 0;
+    // The chart page unless the suite serves a page of its own.
+    virtual QUrl startPage() const { return service.startPage(); }
     // Script that is true once the start page can be used.
-    virtual QString readyScript() const = 0;
-    // What the page says went wrong in this case, read before it closes.
-    virtual QString pageFailures() const = 0;
+    virtual QString readyScript() const { return QStringLiteral("window.chartReady === true"); }
+    // What the page says went wrong in this case, read before it closes
+    // (the chart page keeps no such record).
+    virtual QString pageFailures() const { return QString(); }
 
     // Every message box a player opens (a fatal playback error shows one)
     // is closed and its text kept.

@@ -43,12 +43,16 @@ QString song(const QString &dir, const QString &name, double seconds, const QStr
     return run(QStringLiteral("sox"), arguments, path);
 }
 
-QString video(const QString &dir, const QString &name, int frames)
+QString video(const QString &dir, const QString &name, int frames, bool sound)
 {
     const QString path = QDir(dir).absoluteFilePath(name);
+    // 1470 samples at 44100 Hz last one frame.
+    const QString tone = QStringLiteral(
+        "audiotestsrc num-buffers=%1 samplesperbuffer=1470 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
+        "vorbisenc ! queue ! mux. ").arg(frames);
     const QString pipeline = QStringLiteral(
-        "videotestsrc num-buffers=%1 ! video/x-raw,width=160,height=120,framerate=30/1 ! theoraenc ! oggmux ! "
-        "filesink location=%2").arg(frames).arg(path);
+        "videotestsrc num-buffers=%1 ! video/x-raw,width=160,height=120,framerate=30/1 ! theoraenc ! queue ! mux. "
+        "%2oggmux name=mux ! filesink location=%3").arg(frames).arg(sound ? tone : QString(), path);
     return run(QStringLiteral("gst-launch-1.0"),
                QStringList{QStringLiteral("-q")} + pipeline.split(QLatin1Char(' ')), path);
 }

@@ -13,8 +13,10 @@ namespace TestMedia {
 QString song(const QString &dir, const QString &name, double seconds,
              const QString &title = QString(), const QString &artist = QString());
 
-// Ogg Theora video of the given number of 30 fps frames, 160 by 120.
-QString video(const QString &dir, const QString &name, int frames = 30);
+// Ogg Theora video of the given number of 30 fps frames, 160 by 120, with
+// a Vorbis tone as long when `sound` (the back ends handle the volume of a
+// silent source differently).
+QString video(const QString &dir, const QString &name, int frames = 30, bool sound = false);
 
 // Random bytes that no decoder accepts.
 QString noise(const QString &dir, const QString &name, int bytes = 20000);

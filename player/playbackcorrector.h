@@ -1,0 +1,109 @@
+#ifndef PLAYBACKCORRECTOR_H
+#define PLAYBACKCORRECTOR_H
+
+#include "clockwatch.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <phonon/MediaObject>
+#include <phonon/MediaSource>
+
+// Plays sources on a Phonon media object and corrects what the back ends get
+// wrong, so that the player above it only shows what it is told:
+// - the state to show, late reports of the GStreamer back end left out;
+// - a source given up (an error, a second error after one retry, or a
+//   silent stop), with the text to tell the user;
+// - the end of a source that played.
+// It starts new sources itself: a play() during loading is lost under
+// GStreamer, so it plays once the source has loaded. And it rescues sources
+// the back end strands, judged by ClockWatch.
+//
+// While media play normally nothing of its own wakes: the clock is judged
+// on the media object's ticks, and read on a timer only while a pause shows
+// or the clock stands.
+class PlaybackCorrector : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PlaybackCorrector(Phonon::MediaObject &media, QObject *parent = nullptr);
+
+    // What the player shows: the media object's state, except where the
+    // back end reported a change late.
+    Phonon::State state() const { return shown; }
+    // Why the current source was given up; empty while it is not.
+    QString failure() const { return failureText; }
+
+    // The source becomes current and plays; the queue stays as it is.
+    void start(const Phonon::MediaSource &source);
+    // The first source plays and the rest replace the queue. An empty list
+    // only empties the queue.
+    void start(const QList<Phonon::MediaSource> &sources);
+    void play();
+    // A pause asked for, which the clock rescues leave alone.
+    void pause();
+    // Stopping is not reaching the end.
+    void stop();
+
+signals:
+    // What state() returns changed from oldstate to newstate.
+    void stateChanged(Phonon::State newstate, Phonon::State oldstate);
+    // The current source will not play; message says why.
+    void failed(const QString &message);
+    // A source that played has reached its end.
+    void ended();
+    // A source was made current to play.
+    void sourceOpened();
+    // Whether the media have video; also said again each time playback
+    // starts.
+    void hasVideoChanged(bool hasVideo);
+
+private:
+    void mediaStateChanged(Phonon::State newstate, Phonon::State oldstate);
+    bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
+    void show(Phonon::State newstate, Phonon::State oldstate);
+    void playWhenLoaded();
+    void playMedia();
+    void forgetSource();
+    void startedPlaying();
+    void handleError();
+    void giveUp();
+    void mediaFinished();
+    void bufferNews(int percent);
+
+    void watchPausedClock();
+    void watchPlayingClock();
+    void awaitClockMoving(qint64 clock);
+    void tick(qint64 time);
+    void checkClock();
+    void prerollAgain(qint64 position);
+    void endHeldSource();
+
+    Phonon::MediaObject &media;
+    Phonon::State shown;
+    // The back ends report unplayable media as non-fatal errors (VLC, which
+    // then fails again on every retry) or not at all (GStreamer stops
+    // silently). One retry per source, and a watch for the silent stop.
+    Phonon::MediaSource retriedSource;
+    bool sourceStarted = false;
+    bool playPending = false;
+    bool pauseAsked = false;
+    // Counts the sources started, so that a report knows whether one was
+    // started while it was handled.
+    int starts = 0;
+    QString failureText;
+    // Children, so that what wakes the corrector can be told apart.
+    QTimer stallTimer{this};
+    QTimer clockTimer{this};
+    // An end judged, announced on the next turn of the event loop.
+    QTimer endTimer{this};
+    ClockWatch clockWatch;
+    QElapsedTimer monotonic;
+    qint64 lastTick = -1;
+};
+
+#endif // PLAYBACKCORRECTOR_H
