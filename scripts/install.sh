@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake g++ make pkg-config
+  # build, and the formatting check
+  cmake g++ make pkg-config clang-format
   qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
   libphonon4qt5-dev libphonon4qt5experimental-dev
   libgstreamer1.0-dev

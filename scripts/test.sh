@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (warnings are errors), and runs every test
+# Installs what is missing, checks the C++ formatting (scripts/check-format.sh),
+# builds (warnings are errors), and runs every test
 # suite under a virtual X server with a private sound server, then the fuzz
 # targets (scripts/fuzz.sh) and the sanitizer build's suites
 # (scripts/sanitize.sh). Exits non-zero on any failure; every step runs even
@@ -23,6 +24,7 @@ step() {
   echo "test.sh: $name took $((SECONDS - start)) s"
 }
 [ $quick -eq 1 ] || step install "$root/scripts/install.sh"
+step format "$root/scripts/check-format.sh"
 step build "$root/scripts/build.sh" -DMELODRIFT_WERROR=ON
 [ $status -eq 0 ] || exit 1
 if [ $quick -eq 1 ]; then
