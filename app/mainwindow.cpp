@@ -59,6 +59,7 @@ void MainWindow::integrateWithDesktop()
 {
     desktop = new DesktopIntegration(this);
     desktop->setCanGoNext([this] { return view->holdsChartPage(); });
+    connect(view, &BrowserView::pageChanged, desktop, &DesktopIntegration::canGoNextMayHaveChanged);
     // The page host announces every player it makes, the hidden first one
     // too, which comes once the page has loaded and always before the
     // others: asking for it here never makes one.

@@ -133,6 +133,7 @@ void BrowserView::loadStartPage()
 // with the frame's URL already that of the new page.
 void BrowserView::windowObjectCleared()
 {
+    emit pageChanged();
     if (holdsChartPage()) {
         withheldFrom.clear();
         addJSObject();

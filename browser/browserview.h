@@ -51,6 +51,8 @@ signals:
     // Every media player made for the page, the hidden first one included,
     // which appears after the view was built.
     void playerCreated(MediaPlayer *player);
+    // A new document in the main frame: whether it holds Player may differ.
+    void pageChanged();
 
 public slots:
     void showMedia(QUrl url);

@@ -65,6 +65,12 @@ void DesktopIntegration::setCanGoNext(const std::function<bool()> &canGoNext)
         mpris->setCanGoNext(canGoNext);
 }
 
+void DesktopIntegration::canGoNextMayHaveChanged()
+{
+    if (mpris)
+        mpris->announceChanges();
+}
+
 void DesktopIntegration::setListeningPlayerSource(const std::function<MediaPlayer *()> &source)
 {
     if (!mpris)

@@ -35,6 +35,8 @@ public:
     void addPlayer(MediaPlayer *player, bool listening);
     // Whether the controls' Next can move the page on now.
     void setCanGoNext(const std::function<bool()> &canGoNext);
+    // The answer of that check may have changed.
+    void canGoNextMayHaveChanged();
     // Gives the listening player when the controls need one before it was
     // handed in (made on demand; it is then handed in through addPlayer).
     void setListeningPlayerSource(const std::function<MediaPlayer *()> &source);

@@ -32,6 +32,8 @@ public:
 
     void addPlayer(MediaPlayer *player, bool listening);
     void setCanGoNext(const std::function<bool()> &check) { canGoNextCheck = check; }
+    // Sends PropertiesChanged for whatever differs from what was last sent.
+    void announceChanges() { announce.start(); }
     void setListeningPlayerSource(const std::function<MediaPlayer *()> &source) { listeningSource = source; }
 
     // org.mpris.MediaPlayer2

@@ -11,6 +11,7 @@
 //   (without an X server it falls back to the offscreen platform)
 
 #include "browserview.h"
+#include "messagelog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -217,11 +218,7 @@ int main(int argc, char **argv)
     QWebSettings::globalSettings()->setAttribute(QWebSettings::JavascriptEnabled, true);
     QWebSettings::globalSettings()->setAttribute(QWebSettings::PluginsEnabled, true);
     QSettings::setDefaultFormat(QSettings::IniFormat);
-    QtMessageHandler quiet = [](QtMsgType type, const QMessageLogContext &, const QString &message) {
-        if (type != QtDebugMsg)
-            fprintf(stderr, "%s\n", qPrintable(message));
-    };
-    qInstallMessageHandler(quiet);
+    const MessageLog quiet(MessageLog::EchoAllButDebug);
 
     AnswerServer server;
     if (!server.listen(QHostAddress::LocalHost, 0)) {

@@ -35,11 +35,14 @@ private slots:
     void initTestCase();
     void playerctlSteersTheListeningPlayer();
     void openedBeforeThePageHasLoaded();
+    void nextIsOfferedOnlyOnTheChartPage();
+    void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &);
 
 private:
     QString media(const QString &file) const { return service.url(QStringLiteral("media/") + file).toString(); }
 
     ChartService service;
+    QList<QVariantMap> announced;
 };
 
 void MprisTest::initTestCase()
@@ -124,6 +127,39 @@ void MprisTest::openedBeforeThePageHasLoaded()
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("open ") + media(QStringLiteral("low-tide.ogg"))), QString(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
     QCOMPARE(playerctl(QStringLiteral("metadata xesam:url")), media(QStringLiteral("low-tide.ogg")));
+    QCOMPARE(app.quit(), QString());
+}
+
+void MprisTest::propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &)
+{
+    announced << changed;
+}
+
+// A page of another site does not hold Player, so Next cannot move it on:
+// the desktop hears so as soon as that page arrives.
+void MprisTest::nextIsOfferedOnlyOnTheChartPage()
+{
+    QUrl elsewhere = service.url(QStringLiteral("charts/v3.6w_pro/chart.css"));
+    elsewhere.setHost(QStringLiteral("localhost"));
+    ApplicationProcess app;
+    QVERIFY2(app.start(service.page(QStringLiteral("<script>setTimeout(function () { location = '%1'; }, 3000);</script>")
+                                        .arg(elsewhere.toString())))
+                 && app.waitForControls(),
+             qPrintable(app.output()));
+    QDBusInterface player(busName, objectPath, QStringLiteral("org.mpris.MediaPlayer2.Player"));
+    QVERIFY(player.property("CanGoNext").toBool());
+    QVERIFY(QDBusConnection::sessionBus().connect(busName, objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                  QStringLiteral("PropertiesChanged"), this,
+                                                  SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    const auto nextWithdrawn = [this] {
+        for (const QVariantMap &changed : qAsConst(announced)) {
+            if (changed.contains(QStringLiteral("CanGoNext")) && !changed.value(QStringLiteral("CanGoNext")).toBool())
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(nextWithdrawn(), 15000);
+    QVERIFY(!player.property("CanGoNext").toBool());
     QCOMPARE(app.quit(), QString());
 }
 
