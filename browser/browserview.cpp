@@ -82,8 +82,7 @@ BrowserView::BrowserView(QWidget *parent)
     // as the engine takes to show the chart page, so the page goes first
     // (listeningPlayer() makes the player sooner for whoever needs it).
     // Queued, so that the load's own handlers run before it.
-    connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::prepareListeningPlayer,
-            Qt::QueuedConnection);
+    connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::prepareListeningPlayer, Qt::QueuedConnection);
 }
 
 BrowserView::~BrowserView()
@@ -97,6 +96,8 @@ QString BrowserView::errorPage()
 {
     const QString indent = QStringLiteral("        ");
     const QString start = Paths::startPageUrl().toString();
+    // One line per line of the page's source.
+    // clang-format off
     return QStringLiteral("\t") + indent + QStringLiteral("<html>")
            + QStringLiteral("\t\t") + indent
            + QStringLiteral("<body onload='' style='background:black;color:white;'>")
@@ -106,6 +107,7 @@ QString BrowserView::errorPage()
            + QStringLiteral("'>") + tr("Try again") + QStringLiteral("</a>")
            + QStringLiteral("\t\t") + indent + QStringLiteral("</body>")
            + QStringLiteral("\t") + indent + QStringLiteral("</html>");
+    // clang-format on
 }
 
 void BrowserView::setupWebView()
@@ -247,8 +249,8 @@ MediaPlayer *BrowserView::currentPlayer()
 void BrowserView::evaluateInChartPage(const QString &script, const char *what)
 {
     if (!holdsChartPage()) {
-        qDebug() << "Dropped" << what << "- the page shown now does not hold Player:"
-                 << webView->page()->mainFrame()->url().host();
+        qDebug() << "Dropped" << what
+                 << "- the page shown now does not hold Player:" << webView->page()->mainFrame()->url().host();
         return;
     }
     webView->page()->mainFrame()->evaluateJavaScript(script);
@@ -295,7 +297,8 @@ void BrowserView::startLookup(const QString &location, LookupKind kind)
 // never sees its callback run inside its own call.
 void BrowserView::answerLater(LookupKind kind)
 {
-    QMetaObject::invokeMethod(this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
 }
 
 int BrowserView::pendingCount()

@@ -17,14 +17,28 @@ void appendUnicodeEscape(QString &out, ushort code)
 void appendEscaped(QString &out, ushort code)
 {
     switch (code) {
-    case '\\': out += QLatin1String("\\\\"); break;
-    case '\'': out += QLatin1String("\\'"); break;
-    case '"': out += QLatin1String("\\\""); break;
-    case '\n': out += QLatin1String("\\n"); break;
-    case '\r': out += QLatin1String("\\r"); break;
-    case '\t': out += QLatin1String("\\t"); break;
+    case '\\':
+        out += QLatin1String("\\\\");
+        break;
+    case '\'':
+        out += QLatin1String("\\'");
+        break;
+    case '"':
+        out += QLatin1String("\\\"");
+        break;
+    case '\n':
+        out += QLatin1String("\\n");
+        break;
+    case '\r':
+        out += QLatin1String("\\r");
+        break;
+    case '\t':
+        out += QLatin1String("\\t");
+        break;
     // "<" escaped keeps "</script>" and "<!--" from meaning anything to an HTML parser.
-    case '<': appendUnicodeEscape(out, code); break;
+    case '<':
+        appendUnicodeEscape(out, code);
+        break;
     default:
         if (code < 0x20 || code == 0x7f || code == 0x2028 || code == 0x2029)
             appendUnicodeEscape(out, code);

@@ -33,7 +33,7 @@ public:
     QString playbackStatus() const;
     double rate() const { return 1.0; }
     // Only the normal rate is offered, so there is nothing else to set.
-    void setRate(double) {}
+    void setRate(double) { }
     QVariantMap metadata() const;
     double volume() const;
     void setVolume(double volume);

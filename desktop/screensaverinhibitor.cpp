@@ -4,8 +4,8 @@
 #include "mediaplayer.h"
 
 #include <QDBusPendingCallWatcher>
-#include <QEvent>
 #include <QDBusPendingReply>
+#include <QEvent>
 
 namespace {
 
@@ -84,9 +84,9 @@ void ScreenSaverInhibitor::ask(MediaPlayer *player, bool viaPortal)
 {
     QDBusMessage call;
     if (viaPortal) {
-        call = QDBusMessage::createMethodCall(portal, QStringLiteral("/org/freedesktop/portal/desktop"),
-                                              QStringLiteral("org.freedesktop.portal.Inhibit"),
-                                              QStringLiteral("Inhibit"));
+        call =
+            QDBusMessage::createMethodCall(portal, QStringLiteral("/org/freedesktop/portal/desktop"),
+                                           QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
         call << QString() << inhibitIdle << QVariantMap{{QStringLiteral("reason"), reason}};
     } else {
         call = QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver, QStringLiteral("Inhibit"));
@@ -139,7 +139,8 @@ void ScreenSaverInhibitor::answered(MediaPlayer *player, bool viaPortal, const Q
         return;
     }
     *it = granted;
-    qCDebug(lcDesktop) << "Screen kept awake for a video" << (viaPortal ? granted.request.path() : QString::number(granted.cookie));
+    qCDebug(lcDesktop) << "Screen kept awake for a video"
+                       << (viaPortal ? granted.request.path() : QString::number(granted.cookie));
     update(player);
 }
 
@@ -155,8 +156,8 @@ void ScreenSaverInhibitor::giveBack(const Hold &hold, bool wait)
 {
     QDBusMessage call;
     if (hold.viaPortal) {
-        call = QDBusMessage::createMethodCall(portal, hold.request.path(), QStringLiteral("org.freedesktop.portal.Request"),
-                                              QStringLiteral("Close"));
+        call = QDBusMessage::createMethodCall(
+            portal, hold.request.path(), QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close"));
     } else {
         call = QDBusMessage::createMethodCall(screenSaver, screenSaverPath, screenSaver, QStringLiteral("UnInhibit"));
         call << hold.cookie;

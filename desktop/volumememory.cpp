@@ -67,9 +67,8 @@ void VolumeMemory::watchControl(MediaPlayer *player)
     }
     // Heard after the control has muted or unmuted the output.
     if (auto *muteButton = control->findChild<QAbstractButton *>()) {
-        connect(muteButton, &QAbstractButton::clicked, this, [this, player] {
-            choose(player, intents.value(player).volume, player->output()->isMuted());
-        });
+        connect(muteButton, &QAbstractButton::clicked, this,
+                [this, player] { choose(player, intents.value(player).volume, player->output()->isMuted()); });
     }
 }
 

@@ -69,8 +69,7 @@ HttpWindow::HttpWindow(QWidget *parent)
     // one appears only once a transfer reports progress.
     progressDialog->reset();
 
-    connect(&network, &QNetworkAccessManager::authenticationRequired,
-            this, &HttpWindow::slotAuthenticationRequired);
+    connect(&network, &QNetworkAccessManager::authenticationRequired, this, &HttpWindow::slotAuthenticationRequired);
     connect(&network, &QNetworkAccessManager::sslErrors, this, &HttpWindow::sslErrors);
     connect(progressDialog, &QProgressDialog::canceled, this, &HttpWindow::cancelDownload);
     connect(quitButton, &QPushButton::clicked, this, &HttpWindow::close);
@@ -101,15 +100,13 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     }
     if (!isFetchable(url)) {
         inform(tr("Download failed: %1.")
-                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"")
-                            .arg(url.toString())));
+                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(url.toString())));
         return;
     }
 
     QDir().mkdir(directory);
     if (QFile::exists(targetPath)
-        && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?")
-                         .arg(targetPath),
+        && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?").arg(targetPath),
                      QMessageBox::No)) {
         return;
     }
@@ -326,8 +323,7 @@ void HttpWindow::followRedirect(const QUrl &target)
     releaseReply();
     discardFile();
     if (!isFetchable(target)) {
-        fail(tr("the server redirected to \"%1\", which is not an http or https address")
-                 .arg(target.toString()));
+        fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(target.toString()));
         return;
     }
     url = target;

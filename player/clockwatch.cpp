@@ -48,8 +48,7 @@ ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64
 // clock that has stood for longer than the media had left counts as
 // stranded: the back end also stops a video's clock for a while near its end,
 // and a seek then would drop the end.
-ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty,
-                                            qint64 at)
+ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at)
 {
     const bool stands = total > 0 && clock == playingClock;
     playingClock = clock;

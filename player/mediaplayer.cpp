@@ -362,8 +362,8 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         playButton->setIcon(playIcon);
         // A source that has failed is no more playable than none at all.
         const Phonon::MediaSource::Type type = mediaObject.currentSource().type();
-        const bool valid = type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty
-                           && playback.failure().isEmpty();
+        const bool valid =
+            type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty && playback.failure().isEmpty();
         playButton->setEnabled(valid);
         rewindButton->setEnabled(valid);
         break;
@@ -405,13 +405,9 @@ void MediaPlayer::hasVideoChanged(bool hasVideo)
     fullScreenAction->setEnabled(hasVideo);
 }
 
-void MediaPlayer::onMutedChanged(bool)
-{
-}
+void MediaPlayer::onMutedChanged(bool) { }
 
-void MediaPlayer::onVolumeChanged(qreal)
-{
-}
+void MediaPlayer::onVolumeChanged(qreal) { }
 
 void MediaPlayer::updateTime()
 {
@@ -493,8 +489,8 @@ void MediaPlayer::scaleChanged(QAction *action)
 void MediaPlayer::openFile()
 {
     const bool paused = pauseForDialog();
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QString(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, QString(), QStandardPaths::writableLocation(QStandardPaths::MusicLocation));
     if (paused)
         playback.play();
     QList<Phonon::MediaSource> sources;
@@ -523,8 +519,7 @@ void MediaPlayer::openRamFile()
     QSettings settings;
     settings.beginGroup(QLatin1String(settingsGroup));
     const QStringList files = QFileDialog::getOpenFileNames(
-        this, QString(), settings.value(QStringLiteral("openRamFile")).toString(),
-        QStringLiteral("RAM files (*.ram)"));
+        this, QString(), settings.value(QStringLiteral("openRamFile")).toString(), QStringLiteral("RAM files (*.ram)"));
     if (files.isEmpty())
         return;
     const QList<QUrl> urls = RamPlaylist::read(files);

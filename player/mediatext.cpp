@@ -69,8 +69,7 @@ QString sourceName(const Phonon::MediaSource &source)
     return cut(afterLastSlash(source.fileName()));
 }
 
-QString infoText(const QMultiMap<QString, QString> &metaData,
-                 const Phonon::MediaSource &source, const QString &message)
+QString infoText(const QMultiMap<QString, QString> &metaData, const Phonon::MediaSource &source, const QString &message)
 {
     // Tags, names and messages come from the media, the page and the back
     // end: shown as text, inside the screen's own markup.
@@ -93,7 +92,8 @@ QString infoText(const QMultiMap<QString, QString> &metaData,
         text += QStringLiteral("<br>") + Words::tr("Bitrate:  ") + highlight + QString::number(bitrate / 1000)
                 + QStringLiteral("kbit</font>");
     if (!message.isEmpty())
-        text += QStringLiteral("<br>") + Words::tr("Message:  ") + highlight + message.toHtmlEscaped() + QStringLiteral("</font>");
+        text += QStringLiteral("<br>") + Words::tr("Message:  ") + highlight + message.toHtmlEscaped()
+                + QStringLiteral("</font>");
     return text;
 }
 

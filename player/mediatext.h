@@ -29,8 +29,8 @@ QString sourceName(const Phonon::MediaSource &source);
 
 // The information screen's rich text from the media's metadata, its source
 // and the error message (empty when there is none), each of them escaped.
-QString infoText(const QMultiMap<QString, QString> &metaData,
-                 const Phonon::MediaSource &source, const QString &message);
+QString infoText(const QMultiMap<QString, QString> &metaData, const Phonon::MediaSource &source,
+                 const QString &message);
 
 } // namespace MediaText
 

@@ -318,9 +318,8 @@ void PlaybackCorrector::checkClock()
 // target; a seek to where it stands makes it preroll and play again.
 void PlaybackCorrector::prerollAgain(qint64 position)
 {
-    rescueLog() << "stranded" << (media.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at"
-                      << position << "of" << media.totalTime()
-                      << "ms, prerolling again:" << media.currentSource().url();
+    rescueLog() << "stranded" << (media.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at" << position
+                << "of" << media.totalTime() << "ms, prerolling again:" << media.currentSource().url();
     media.seek(position);
     playMedia();
 }

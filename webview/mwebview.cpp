@@ -66,9 +66,7 @@ bool MWebView::sceneEvent(QEvent *e)
     }
 }
 
-void MWebView::contextMenuEvent(QGraphicsSceneContextMenuEvent *)
-{
-}
+void MWebView::contextMenuEvent(QGraphicsSceneContextMenuEvent *) { }
 
 bool MWebView::gestureEvent(QGestureEvent *e)
 {

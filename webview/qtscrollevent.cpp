@@ -19,6 +19,15 @@ QtScrollEvent::~QtScrollEvent()
     d = nullptr;
 }
 
-QPointF QtScrollEvent::contentPosition() const { return d->contentPosition; }
-QPointF QtScrollEvent::overshoot() const { return d->overshoot; }
-QtScrollEvent::ScrollState QtScrollEvent::scrollState() const { return d->state; }
+QPointF QtScrollEvent::contentPosition() const
+{
+    return d->contentPosition;
+}
+QPointF QtScrollEvent::overshoot() const
+{
+    return d->overshoot;
+}
+QtScrollEvent::ScrollState QtScrollEvent::scrollState() const
+{
+    return d->state;
+}

@@ -21,6 +21,8 @@ QtScrollPrepareEvent::~QtScrollPrepareEvent()
     d = nullptr;
 }
 
+// The accessors read as a table.
+// clang-format off
 QPointF QtScrollPrepareEvent::startPosition() const { return d->startPosition; }
 QSizeF QtScrollPrepareEvent::viewportSize() const { return d->viewportSize; }
 QRectF QtScrollPrepareEvent::contentRange() const { return d->contentRange; }
@@ -29,3 +31,4 @@ QPointF QtScrollPrepareEvent::contentPosition() const { return d->contentPositio
 void QtScrollPrepareEvent::setViewportSize(const QSizeF &size) { d->viewportSize = size; }
 void QtScrollPrepareEvent::setContentRange(const QRectF &range) { d->contentRange = range; }
 void QtScrollPrepareEvent::setContentPosition(const QPointF &position) { d->contentPosition = position; }
+// clang-format on

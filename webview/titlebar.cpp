@@ -85,8 +85,7 @@ void TitleBar::paintEvent(QPaintEvent *e)
 void TitleBar::paintIdle(QPainter &painter, const QColor &text)
 {
     painter.setPen(text);
-    painter.drawText(QRect(QPoint(16, 0), QPoint(width() - 6, height() - 1)),
-                     Qt::AlignLeft | Qt::AlignVCenter, title);
+    painter.drawText(QRect(QPoint(16, 0), QPoint(width() - 6, height() - 1)), Qt::AlignLeft | Qt::AlignVCenter, title);
 }
 
 void TitleBar::paintLoading(QPainter &painter, const QColor &text)

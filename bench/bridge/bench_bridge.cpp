@@ -35,11 +35,10 @@
 
 namespace {
 
-const char pageHtml[] =
-    "<!DOCTYPE html><html><head><meta charset='utf-8'><script>"
-    "function process_youtube(text) { Bench.arrived(text.length); }"
-    "function process_ajax(text) { Bench.arrived(text.length); }"
-    "</script></head><body>bridge benchmark</body></html>";
+const char pageHtml[] = "<!DOCTYPE html><html><head><meta charset='utf-8'><script>"
+                        "function process_youtube(text) { Bench.arrived(text.length); }"
+                        "function process_ajax(text) { Bench.arrived(text.length); }"
+                        "</script></head><body>bridge benchmark</body></html>";
 
 QElapsedTimer benchClock;
 
@@ -57,10 +56,7 @@ QByteArray pattern(int size)
 class AnswerServer : public QTcpServer
 {
 public:
-    AnswerServer()
-    {
-        connect(this, &QTcpServer::newConnection, this, &AnswerServer::accept);
-    }
+    AnswerServer() { connect(this, &QTcpServer::newConnection, this, &AnswerServer::accept); }
 
 private:
     void accept()
@@ -87,8 +83,8 @@ private:
             body = pageHtml;
             type = "text/html; charset=utf-8";
         }
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: " + type
+                      + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n");
         socket->write(body);
         socket->disconnectFromHost();
     }
@@ -165,10 +161,10 @@ struct Bench
     double direct(const QString &function, int size)
     {
         const bool ajax = function == QLatin1String("process_ajax");
-        const QString script = ajax ? function + QStringLiteral("(window.atob('")
-                                          + QString::fromLatin1(pattern(size).toBase64()) + QStringLiteral("'))")
-                                    : function + QStringLiteral("('") + QString::fromLatin1(pattern(size))
-                                          + QStringLiteral("')");
+        const QString script =
+            ajax ? function + QStringLiteral("(window.atob('") + QString::fromLatin1(pattern(size).toBase64())
+                       + QStringLiteral("'))")
+                 : function + QStringLiteral("('") + QString::fromLatin1(pattern(size)) + QStringLiteral("')");
         reset();
         const qint64 start = benchClock.nsecsElapsed();
         frame->evaluateJavaScript(script);
@@ -240,9 +236,8 @@ int main(int argc, char **argv)
     }
     bench.view = &view;
     bench.frame = webView->page()->mainFrame();
-    QObject::connect(bench.frame, &QWebFrame::javaScriptWindowObjectCleared, &bench.probe, [&bench] {
-        bench.frame->addToJavaScriptWindowObject(QStringLiteral("Bench"), &bench.probe);
-    });
+    QObject::connect(bench.frame, &QWebFrame::javaScriptWindowObjectCleared, &bench.probe,
+                     [&bench] { bench.frame->addToJavaScriptWindowObject(QStringLiteral("Bench"), &bench.probe); });
     app.installEventFilter(&bench.probe);
 
     QElapsedTimer loading;

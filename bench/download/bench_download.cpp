@@ -49,8 +49,7 @@ bool run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 // Milliseconds for curl to fetch the file, and for that plus flushing it to
@@ -153,14 +152,15 @@ int main(int argc, char **argv)
         std::printf("throughput ratio window/curl: %.2f (goal: at least 0.80)\n", double(bestCurl) / bestWindow);
     if (bestCurlSynced > 0 && bestWindow > 0)
         std::printf("throughput ratio window/(curl, then sync --data): %.2f\n", double(bestCurlSynced) / bestWindow);
-    std::printf("window peak resident memory: %.1f MiB, growth %.1f MiB (goal: under 64 MiB)\n",
-                peak / 1024.0, peakGrowth / 1024.0);
+    std::printf("window peak resident memory: %.1f MiB, growth %.1f MiB (goal: under 64 MiB)\n", peak / 1024.0,
+                peakGrowth / 1024.0);
     // The table bench/run-all.sh prints: times, so a ratio above 1 is slower.
     if (bestCurl > 0 && bestWindow > 0)
         std::printf("result\tdownload\t%lld MiB from loopback, time\t%lld ms\t%lld ms\tcurl\t%.2f\t-\n", mib,
                     bestWindow, bestCurl, double(bestWindow) / bestCurl);
     if (bestCurlSynced > 0 && bestWindow > 0)
-        std::printf("result\tdownload\t%lld MiB from loopback, time\t%lld ms\t%lld ms\tcurl, then sync --data\t%.2f\t-\n",
-                    mib, bestWindow, bestCurlSynced, double(bestWindow) / bestCurlSynced);
+        std::printf(
+            "result\tdownload\t%lld MiB from loopback, time\t%lld ms\t%lld ms\tcurl, then sync --data\t%.2f\t-\n", mib,
+            bestWindow, bestCurlSynced, double(bestWindow) / bestCurlSynced);
     return 0;
 }

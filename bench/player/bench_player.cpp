@@ -85,8 +85,8 @@ void idle(int ms)
 
 bool waitForState(Phonon::MediaObject &media, Phonon::State state, int timeoutMs)
 {
-    return waitForSignal(&media, &Phonon::MediaObject::stateChanged, [&] { return media.state() == state; },
-                         timeoutMs);
+    return waitForSignal(
+        &media, &Phonon::MediaObject::stateChanged, [&] { return media.state() == state; }, timeoutMs);
 }
 
 // Milliseconds from playLocation to the playing state, -1 when it never came.
@@ -97,14 +97,15 @@ double timeToPlaying(MediaPlayer &player, Phonon::MediaObject &media, const QStr
     QElapsedTimer clock;
     double ms = -1;
     // Timed where the player hears of the change, not where the wait notices it.
-    const QMetaObject::Connection watch = QObject::connect(
-        &media, &Phonon::MediaObject::stateChanged, [&](Phonon::State state) {
+    const QMetaObject::Connection watch =
+        QObject::connect(&media, &Phonon::MediaObject::stateChanged, [&](Phonon::State state) {
             if (state == Phonon::PlayingState && ms < 0)
                 ms = clock.nsecsElapsed() / 1e6;
         });
     clock.start();
     player.playLocation(location);
-    waitForSignal(&media, &Phonon::MediaObject::stateChanged, [&] { return ms >= 0; }, 20000);
+    waitForSignal(
+        &media, &Phonon::MediaObject::stateChanged, [&] { return ms >= 0; }, 20000);
     QObject::disconnect(watch);
     player.stop();
     return ms;
@@ -207,7 +208,8 @@ void printRatio(const char *what, double player, double baseline, const char *un
 void printResult(const QByteArray &backend, const char *measure, double player, double baseline,
                  const char *baselineName, const char *unit, const char *goal)
 {
-    const QByteArray ratio = player < 0 || baseline <= 0 ? QByteArray("n/a") : QByteArray::number(player / baseline, 'f', 2);
+    const QByteArray ratio =
+        player < 0 || baseline <= 0 ? QByteArray("n/a") : QByteArray::number(player / baseline, 'f', 2);
     std::printf("result\tplayer (%s)\t%s\t%.1f %s\t%.1f %s\t%s\t%s\t%s\n", backend.constData(), measure, player, unit,
                 baseline, unit, baselineName, ratio.constData(), goal);
 }
@@ -290,8 +292,10 @@ int runBackend(int rounds)
     std::printf("  (baseline start-up of gst-launch-1.0, %.1f ms, is subtracted from its times)\n", startup);
 
     const QByteArray backend = qgetenv("MELODRIFT_BENCH_CHILD");
-    printResult(backend, "local file to playing", median(localPlayer), median(localBase), "gst-launch-1.0 playbin", "ms", "-");
-    printResult(backend, "loopback URL to playing", median(netPlayer), median(netBase), "gst-launch-1.0 playbin", "ms", "-");
+    printResult(backend, "local file to playing", median(localPlayer), median(localBase), "gst-launch-1.0 playbin",
+                "ms", "-");
+    printResult(backend, "loopback URL to playing", median(netPlayer), median(netBase), "gst-launch-1.0 playbin", "ms",
+                "-");
     printResult(backend, "CPU while playing, % of a core", median(cpuPlayer), median(cpuBare), "bare Phonon", "%",
                 "<= 1.10");
     printResult(backend, "CPU while playing, % of a core", median(cpuPlayer), median(cpuGst), "gst-launch-1.0 playbin",

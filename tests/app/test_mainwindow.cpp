@@ -10,12 +10,12 @@
 #include "webviewfinder.h"
 
 #include <QFile>
-#include <QPainter>
 #include <QGraphicsScene>
+#include <QPainter>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStyle>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
@@ -44,13 +44,12 @@ QUrl unreachableStartPage()
 QString composedErrorPage(const QString &startUrl)
 {
     const QString eight(8, QLatin1Char(' '));
-    return QStringLiteral("\t") + eight + QStringLiteral("<html>")
-           + QStringLiteral("\t\t") + eight + QStringLiteral("<body onload='' style='background:black;color:white;'>")
-           + QStringLiteral("\t\t\t") + eight + QStringLiteral("Check your internet connection!<br><br>")
-           + QStringLiteral("\t\t\t") + eight + QStringLiteral("<a style='color:white;' href='") + startUrl
-           + QStringLiteral("'>Try again</a>")
-           + QStringLiteral("\t\t") + eight + QStringLiteral("</body>")
-           + QStringLiteral("\t") + eight + QStringLiteral("</html>");
+    return QStringLiteral("\t") + eight + QStringLiteral("<html>") + QStringLiteral("\t\t") + eight
+           + QStringLiteral("<body onload='' style='background:black;color:white;'>") + QStringLiteral("\t\t\t") + eight
+           + QStringLiteral("Check your internet connection!<br><br>") + QStringLiteral("\t\t\t") + eight
+           + QStringLiteral("<a style='color:white;' href='") + startUrl + QStringLiteral("'>Try again</a>")
+           + QStringLiteral("\t\t") + eight + QStringLiteral("</body>") + QStringLiteral("\t") + eight
+           + QStringLiteral("</html>");
 }
 
 QColor pixelOf(QWebFrame *frame, const QPoint &at)
@@ -289,8 +288,7 @@ void TestMainWindow::errorPageWhenServiceIsDown()
              QStringLiteral("rgb(255, 255, 255)"));
 
     QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player.stop")).toString(),
-             QStringLiteral("function"));
+    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player.stop")).toString(), QStringLiteral("function"));
 
     // The error page's own load succeeds and brings no second error page.
     const int settled = loads->count();
@@ -335,8 +333,8 @@ void TestMainWindow::defaultSettingsAreIni()
     QVERIFY2(text.contains("location=http://127.0.0.1/x\n"), text.constData());
 
     // The desktop entry is installed under the id start-up gives the desktop.
-    QVERIFY(QFile::exists(TestEnvironment::sourcePath(QStringLiteral("resources/%1.desktop")
-                                                          .arg(QGuiApplication::desktopFileName()))));
+    QVERIFY(QFile::exists(
+        TestEnvironment::sourcePath(QStringLiteral("resources/%1.desktop").arg(QGuiApplication::desktopFileName()))));
 }
 
 void TestMainWindow::tryAgainReloadsStartPage()
@@ -362,7 +360,8 @@ void TestMainWindow::tryAgainReloadsStartPage()
                 requests.append(request.left(request.indexOf("\r\n")));
                 const QByteArray body("<html><body><p id='back'>back again</p></body></html>");
                 socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
-                              "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                              "Content-Length: "
+                              + QByteArray::number(body.size()) + "\r\n\r\n" + body);
                 socket->disconnectFromHost();
             });
         }

@@ -4,8 +4,8 @@
 // from what the page recorded, never from the bridge's own state.
 
 #include "browserview.h"
-#include "mainwindow.h"
 #include "chartservice.h"
+#include "mainwindow.h"
 #include "messagelog.h"
 #include "pagetrust.h"
 #include "scriptstring.h"
@@ -247,10 +247,11 @@ QVariant BridgeTest::js(const QString &script) const
 QStringList BridgeTest::received(const QString &kind) const
 {
     // Anything but a string shows as a marker that no expected text equals.
-    const QVariantList list = js(QStringLiteral("received.%1.map(function (t) {"
-                                                " return typeof t === 'string' ? t : '<not a string: ' + typeof t + '>'; })")
-                                     .arg(kind))
-                                  .toList();
+    const QVariantList list =
+        js(QStringLiteral("received.%1.map(function (t) {"
+                          " return typeof t === 'string' ? t : '<not a string: ' + typeof t + '>'; })")
+               .arg(kind))
+            .toList();
     QStringList texts;
     for (const QVariant &v : list)
         texts.append(v.toString());
@@ -264,8 +265,8 @@ int BridgeTest::receivedCount(const QString &kind) const
 
 QString BridgeTest::lookupCall(const QString &kind, const QString &url) const
 {
-    const QString slot = kind == QLatin1String("youtube") ? QStringLiteral("request_youtube")
-                                                          : QStringLiteral("search_song_nokia");
+    const QString slot =
+        kind == QLatin1String("youtube") ? QStringLiteral("request_youtube") : QStringLiteral("search_song_nokia");
     return QStringLiteral("Player.%1(%2);").arg(slot, scriptQuoted(url));
 }
 
@@ -300,7 +301,9 @@ void BridgeTest::answers_data()
     QTest::newRow("quote that closes the call") << QByteArray("');window.injected=1;('");
     QTest::newRow("atob breakout") << QByteArray("')+(window.injected=1)+(' ') );window.injected=1;//");
     QTest::newRow("line breaks") << QByteArray("one\ntwo\rthree\r\nfour\n");
-    QTest::newRow("next line and latin-1 space") << QByteArray("a\x85" "b\xa0" "c");
+    QTest::newRow("next line and latin-1 space") << QByteArray("a\x85"
+                                                               "b\xa0"
+                                                               "c");
     QTest::newRow("control characters") << allBytesFrom(1, 0x1f) + QByteArray("\x7f");
     QTest::newRow("script end tag") << QByteArray("</script><script>window.injected=1</script><!-- -->");
     QTest::newRow("utf-8 bytes of a line separator") << QByteArray("\xe2\x80\xa8|\xe2\x80\xa9");
@@ -374,19 +377,26 @@ void BridgeTest::failedLookup_data()
     const QString unreachableTls = QStringLiteral("https://127.0.0.1:%1/lookup").arg(closedPort());
     // A lookup must not be steered into local content by the server either.
     const QString localTarget = QStringLiteral("file:///etc/hostname");
-    const QString redirect = service.url(QStringLiteral("redirect?to=") + QUrl::toPercentEncoding(localTarget)).toString();
+    const QString redirect =
+        service.url(QStringLiteral("redirect?to=") + QUrl::toPercentEncoding(localTarget)).toString();
     const QString redirectText = QStringLiteral("redirect to ") + localTarget + QLatin1Char('\n');
     for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
         QTest::newRow(QByteArray(k + "unreachable host").constData()) << kind << unreachable << QString();
-        QTest::newRow(QByteArray(k + "HTTP 404 with a body").constData()) << kind << errorWithBody << QStringLiteral("no such song");
-        QTest::newRow(QByteArray(k + "HTTP 500 with a quote in the body").constData()) << kind << serverError << QStringLiteral("it's broken");
+        QTest::newRow(QByteArray(k + "HTTP 404 with a body").constData())
+            << kind << errorWithBody << QStringLiteral("no such song");
+        QTest::newRow(QByteArray(k + "HTTP 500 with a quote in the body").constData())
+            << kind << serverError << QStringLiteral("it's broken");
         QTest::newRow(QByteArray(k + "HTTP 404 without a body").constData()) << kind << errorWithoutBody << QString();
         QTest::newRow(QByteArray(k + "unreachable https host").constData()) << kind << unreachableTls << QString();
-        QTest::newRow(QByteArray(k + "redirect to a local file not followed").constData()) << kind << redirect << redirectText;
-        QTest::newRow(QByteArray(k + "host does not parse").constData()) << kind << QStringLiteral("http://[::1") << QString();
-        QTest::newRow(QByteArray(k + "space in host").constData()) << kind << QStringLiteral("http://exa mple.org/") << QString();
-        QTest::newRow(QByteArray(k + "port out of range").constData()) << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
+        QTest::newRow(QByteArray(k + "redirect to a local file not followed").constData())
+            << kind << redirect << redirectText;
+        QTest::newRow(QByteArray(k + "host does not parse").constData())
+            << kind << QStringLiteral("http://[::1") << QString();
+        QTest::newRow(QByteArray(k + "space in host").constData())
+            << kind << QStringLiteral("http://exa mple.org/") << QString();
+        QTest::newRow(QByteArray(k + "port out of range").constData())
+            << kind << QStringLiteral("http://127.0.0.1:99999/") << QString();
     }
 }
 
@@ -417,7 +427,8 @@ void BridgeTest::rawAnswer_data()
             << kind << QByteArray("HTTP/1.0 200 OK\r\n\r\nuntil the end\r\n") << QByteArray("until the end\r\n");
         QTest::newRow(QByteArray(k + "chunked").constData())
             << kind
-            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nab'c\r\n3\r\n\0\xff\n\r\n0\r\n\r\n", 69)
+            << QByteArray(
+                   "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nab'c\r\n3\r\n\0\xff\n\r\n0\r\n\r\n", 69)
             << QByteArray("ab'c\0\xff\n", 7);
         QTest::newRow(QByteArray(k + "closed before any header").constData()) << kind << QByteArray() << QByteArray();
     }
@@ -453,7 +464,8 @@ void BridgeTest::refusedLookup_data()
     for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         const QByteArray k = kind.toLatin1() + ": ";
         QTest::newRow(QByteArray(k + "file URL").constData()) << kind << fileUrl;
-        QTest::newRow(QByteArray(k + "file URL in capitals").constData()) << kind << QString(fileUrl).replace(0, 4, QStringLiteral("FILE"));
+        QTest::newRow(QByteArray(k + "file URL in capitals").constData())
+            << kind << QString(fileUrl).replace(0, 4, QStringLiteral("FILE"));
         QTest::newRow(QByteArray(k + "data URL").constData()) << kind << QStringLiteral("data:text/plain,local%20data");
         QTest::newRow(QByteArray(k + "resource URL").constData()) << kind << QStringLiteral("qrc:/images/screen.png");
         QTest::newRow(QByteArray(k + "ftp URL").constData()) << kind << ftp;
@@ -473,8 +485,8 @@ void BridgeTest::refusedLookup()
     const QStringList appMessages = messages->debug();
     QVERIFY2(!appMessages.isEmpty(), "no debug message says why the lookup was refused");
     if (!url.isEmpty()) {
-        const bool named = std::any_of(appMessages.cbegin(), appMessages.cend(),
-                                       [&](const QString &m) { return m.contains(url); });
+        const bool named =
+            std::any_of(appMessages.cbegin(), appMessages.cend(), [&](const QString &m) { return m.contains(url); });
         QVERIFY2(named, qPrintable(QStringLiteral("no debug message names the URL: ") + appMessages.join('|')));
     }
 }
@@ -499,8 +511,7 @@ void BridgeTest::overlappingLookups()
     QFETCH(QString, firstKind);
     QFETCH(QString, secondKind);
     // The first is still running when the second answers.
-    js(lookupCall(firstKind, slowUrl(2500, QStringLiteral("first")))
-       + lookupCall(secondKind, answerUrl("second")));
+    js(lookupCall(firstKind, slowUrl(2500, QStringLiteral("first"))) + lookupCall(secondKind, answerUrl("second")));
 
     QStringList youtube;
     QStringList ajax;
@@ -520,7 +531,7 @@ void BridgeTest::nonStringArguments_data()
     QTest::addColumn<QString>("argument");
     for (const QString &kind : {QStringLiteral("youtube"), QStringLiteral("ajax")}) {
         for (const QString &argument : {QStringLiteral("null"), QStringLiteral("undefined"), QStringLiteral("42"),
-                                       QStringLiteral("{}"), QStringLiteral("['http://127.0.0.1:1/']")})
+                                        QStringLiteral("{}"), QStringLiteral("['http://127.0.0.1:1/']")})
             QTest::newRow((kind + QLatin1String(": ") + argument).toLatin1().constData()) << kind << argument;
     }
 }
@@ -531,8 +542,8 @@ void BridgeTest::nonStringArguments()
     // call that reached the bridge is answered, with nothing.
     QFETCH(QString, kind);
     QFETCH(QString, argument);
-    const QString slot = kind == QLatin1String("youtube") ? QStringLiteral("request_youtube")
-                                                          : QStringLiteral("search_song_nokia");
+    const QString slot =
+        kind == QLatin1String("youtube") ? QStringLiteral("request_youtube") : QStringLiteral("search_song_nokia");
     const bool threw = js(QStringLiteral("(function () { try { Player.%1(%2); return false; }"
                                          " catch (e) { return true; } })()")
                               .arg(slot, argument))
@@ -558,7 +569,8 @@ void BridgeTest::handlersWithNothingPending()
     QCOMPARE(receivedCount(QStringLiteral("ajax")), 0);
 
     // A lookup started afterwards is answered as usual.
-    js(lookupCall(QStringLiteral("youtube"), answerUrl("after")) + lookupCall(QStringLiteral("ajax"), answerUrl("after")));
+    js(lookupCall(QStringLiteral("youtube"), answerUrl("after"))
+       + lookupCall(QStringLiteral("ajax"), answerUrl("after")));
     QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("youtube")), QStringList{QStringLiteral("after")}, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("ajax")), QStringList{QStringLiteral("after")}, 10000);
 
@@ -575,7 +587,8 @@ void BridgeTest::handlerEndsLatestPendingLookup_data()
     QTest::addColumn<QString>("handler");
     QTest::addColumn<QString>("otherKind");
     QTest::newRow("youtube") << QStringLiteral("youtube") << QStringLiteral("httpFinished") << QStringLiteral("ajax");
-    QTest::newRow("ajax") << QStringLiteral("ajax") << QStringLiteral("httpFinished_nokia") << QStringLiteral("youtube");
+    QTest::newRow("ajax") << QStringLiteral("ajax") << QStringLiteral("httpFinished_nokia")
+                          << QStringLiteral("youtube");
 }
 
 void BridgeTest::handlerEndsLatestPendingLookup()
@@ -584,7 +597,8 @@ void BridgeTest::handlerEndsLatestPendingLookup()
     QFETCH(QString, handler);
     QFETCH(QString, otherKind);
     // Two of this kind and one of the other, all still running.
-    js(lookupCall(kind, slowUrl(1500, QStringLiteral("older"))) + lookupCall(kind, slowUrl(1500, QStringLiteral("newer")))
+    js(lookupCall(kind, slowUrl(1500, QStringLiteral("older")))
+       + lookupCall(kind, slowUrl(1500, QStringLiteral("newer")))
        + lookupCall(otherKind, slowUrl(1500, QStringLiteral("other"))));
     QTest::qWait(300);
 
@@ -636,7 +650,8 @@ void BridgeTest::handlerCalledFromAnswerCallback_data()
     QTest::newRow("own handler in ajax, nothing pending")
         << a << QStringLiteral("process_ajax") << QStringLiteral("httpFinished_nokia") << nothing << none << answered;
     QTest::newRow("other handler, nothing pending")
-        << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished_nokia") << nothing << answered << none;
+        << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished_nokia") << nothing << answered
+        << none;
     QTest::newRow("ajax ended from process_youtube")
         << y << QStringLiteral("process_youtube") << QStringLiteral("httpFinished_nokia") << a << answered << ended;
     QTest::newRow("youtube ended from process_ajax")
@@ -691,9 +706,9 @@ void BridgeTest::boundedLookups_data()
     QTest::newRow("33 at once") << QByteArray() << slowUrl(2000, QStringLiteral("slow")) << 33 << firstEmpty
                                 << "32 lookups are pending";
     // The service sends 64 KiB, then stands still for longer than the bound.
-    QTest::newRow("no progress for 60 s") << QByteArray()
-                                          << service.url(QStringLiteral("answer?size=131072&pause_ms=70000")).toString()
-                                          << 1 << QStringList{textOfAllBytes(patternAnswer(65536))} << "no progress for 60 s";
+    QTest::newRow("no progress for 60 s")
+        << QByteArray() << service.url(QStringLiteral("answer?size=131072&pause_ms=70000")).toString() << 1
+        << QStringList{textOfAllBytes(patternAnswer(65536))} << "no progress for 60 s";
 }
 
 void BridgeTest::boundedLookups()
@@ -731,18 +746,36 @@ void BridgeTest::trustRule_data()
     QTest::addColumn<bool>("trusted");
 
     const QString charts = QStringLiteral("http://charts.example.com/charts/v3.6w_pro/cutter11.php");
-    QTest::newRow("subdomain, any port and scheme") << charts << "" << "https://m.example.com:8443/" << true;
-    QTest::newRow("registrable domain itself") << charts << "" << "http://EXAMPLE.com./" << true;
-    QTest::newRow("another domain") << charts << "" << "http://example.org/" << false;
-    QTest::newRow("name ending like it") << charts << "" << "http://charts.example.com.evil.test/" << false;
-    QTest::newRow("under co.uk, same site") << "http://charts.example.co.uk/" << "" << "http://m.example.co.uk/" << true;
-    QTest::newRow("under co.uk, another site") << "http://charts.example.co.uk/" << "" << "http://other.co.uk/" << false;
-    QTest::newRow("private suffix") << "https://charts.github.io/" << "" << "https://evil.github.io/" << false;
-    QTest::newRow("address, other port") << "http://127.0.0.1:8650/a" << "" << "http://127.0.0.1:8651/a" << false;
-    QTest::newRow("IPv6 address") << "http://[::1]:8650/a" << "" << "http://[::1]:8650/b" << true;
-    QTest::newRow("listed host") << charts << " partner.example.net ,x.test" << "https://partner.example.net:81/" << true;
-    QTest::newRow("below a listed host") << charts << "partner.example.net" << "http://a.partner.example.net/" << false;
-    QTest::newRow("start page not on the web") << "file:///srv/chart.html" << "" << "file:///srv/chart.html" << false;
+    QTest::newRow("subdomain, any port and scheme") << charts << ""
+                                                    << "https://m.example.com:8443/" << true;
+    QTest::newRow("registrable domain itself") << charts << ""
+                                               << "http://EXAMPLE.com./" << true;
+    QTest::newRow("another domain") << charts << ""
+                                    << "http://example.org/" << false;
+    QTest::newRow("name ending like it") << charts << ""
+                                         << "http://charts.example.com.evil.test/" << false;
+    QTest::newRow("under co.uk, same site") << "http://charts.example.co.uk/"
+                                            << ""
+                                            << "http://m.example.co.uk/" << true;
+    QTest::newRow("under co.uk, another site") << "http://charts.example.co.uk/"
+                                               << ""
+                                               << "http://other.co.uk/" << false;
+    QTest::newRow("private suffix") << "https://charts.github.io/"
+                                    << ""
+                                    << "https://evil.github.io/" << false;
+    QTest::newRow("address, other port") << "http://127.0.0.1:8650/a"
+                                         << ""
+                                         << "http://127.0.0.1:8651/a" << false;
+    QTest::newRow("IPv6 address") << "http://[::1]:8650/a"
+                                  << ""
+                                  << "http://[::1]:8650/b" << true;
+    QTest::newRow("listed host") << charts << " partner.example.net ,x.test"
+                                 << "https://partner.example.net:81/" << true;
+    QTest::newRow("below a listed host") << charts << "partner.example.net"
+                                         << "http://a.partner.example.net/" << false;
+    QTest::newRow("start page not on the web") << "file:///srv/chart.html"
+                                               << ""
+                                               << "file:///srv/chart.html" << false;
 }
 
 void BridgeTest::trustRule()

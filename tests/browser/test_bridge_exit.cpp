@@ -55,12 +55,12 @@ void BridgeExitTest::exitWhileLookupPending_data()
     QTest::addColumn<QString>("more"); // further query items of the page
     QTest::addColumn<int>("exitAfterMs");
 
-    const QString song = QString::fromLatin1(QUrl::toPercentEncoding(
-        service.url(QStringLiteral("media/copper-skies.ogg")).toString()));
-    const QString video = QString::fromLatin1(QUrl::toPercentEncoding(
-        service.url(QStringLiteral("media/ocean-bars.ogv")).toString()));
-    const QString slowFile = QString::fromLatin1(QUrl::toPercentEncoding(
-        service.url(QStringLiteral("slow?ms=60000&body=file")).toString()));
+    const QString song =
+        QString::fromLatin1(QUrl::toPercentEncoding(service.url(QStringLiteral("media/copper-skies.ogg")).toString()));
+    const QString video =
+        QString::fromLatin1(QUrl::toPercentEncoding(service.url(QStringLiteral("media/ocean-bars.ogv")).toString()));
+    const QString slowFile =
+        QString::fromLatin1(QUrl::toPercentEncoding(service.url(QStringLiteral("slow?ms=60000&body=file")).toString()));
 
     QTest::newRow("youtube lookup pending") << true << false << QString() << 1000;
     QTest::newRow("ajax lookup pending") << false << true << QString() << 1000;

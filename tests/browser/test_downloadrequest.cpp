@@ -108,7 +108,8 @@ void DownloadRequestTest::twoRequestsRunInTwoWindows()
     const QString slow = service.url(QStringLiteral("answer?size=1048576&pause_ms=40")).toString();
     const QString quick = service.url(QStringLiteral("answer?size=200000")).toString();
     app.js(QStringLiteral("Player.start_download('first.bin', '%1');"
-                          "Player.start_download('second.bin', '%2');").arg(slow, quick));
+                          "Player.start_download('second.bin', '%2');")
+               .arg(slow, quick));
 
     QCOMPARE(windows().size(), 2);
     QVERIFY2(windows().at(0)->isDownloading() || windows().at(1)->isDownloading(),

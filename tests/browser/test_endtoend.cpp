@@ -146,9 +146,9 @@ void EndToEndTest::videoPlaysFullScreenAndStopMovesOn()
 
 void EndToEndTest::listenedSongPlaysOutAndPageMovesOnByItself()
 {
-    const QString song = media(QStringLiteral("paper-satellites.ogg"));  // item 2, 5 s
-    const QString following = media(QStringLiteral("low-tide.ogg"));     // item 3, 3 s
-    const QString video = media(QStringLiteral("bouncing-light.ogv"));   // item 4, 3 s
+    const QString song = media(QStringLiteral("paper-satellites.ogg")); // item 2, 5 s
+    const QString following = media(QStringLiteral("low-tide.ogg"));    // item 3, 3 s
+    const QString video = media(QStringLiteral("bouncing-light.ogv"));  // item 4, 3 s
     MediaPlayer *first = app.firstPlayer();
     QSignalSpy finished(mediaObjectOf(first), &Phonon::MediaObject::finished);
 
@@ -165,7 +165,8 @@ void EndToEndTest::listenedSongPlaysOutAndPageMovesOnByItself()
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
     QTRY_COMPARE_WITH_TIMEOUT(pageJson(QStringLiteral("received.player")), QStringLiteral("[[3,1]]"), 5000);
     QCOMPARE(currentIndex(), QStringLiteral("3"));
-    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")), QStringLiteral("[\"play_link\",\"%1\"]").arg(following));
+    QCOMPARE(pageJson(QStringLiteral("sent[sent.length - 1]")),
+             QStringLiteral("[\"play_link\",\"%1\"]").arg(following));
     QCOMPARE(sourceOf(first), QUrl(following));
     QTRY_COMPARE_WITH_TIMEOUT(stateText(first), QStringLiteral("playing"), playingTimeoutMs);
     QTest::qWait(1000);

@@ -337,12 +337,11 @@ void HandoffTest::naturalEnd_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("expectedCalls");
 
-    QTest::newRow("play_link in the first player moves on once") << false << QStringLiteral("low-tide.ogg")
-                                                                  << QStringLiteral("[[5,1]]");
-    QTest::newRow("showMedia player sends nothing") << true << QStringLiteral("ocean-bars.ogv")
-                                                    << QStringLiteral("[]");
-    QTest::newRow("play_link in a showMedia player sends nothing") << true << QStringLiteral("low-tide.ogg")
-                                                                   << QStringLiteral("[]");
+    QTest::newRow("play_link in the first player moves on once")
+        << false << QStringLiteral("low-tide.ogg") << QStringLiteral("[[5,1]]");
+    QTest::newRow("showMedia player sends nothing") << true << QStringLiteral("ocean-bars.ogv") << QStringLiteral("[]");
+    QTest::newRow("play_link in a showMedia player sends nothing")
+        << true << QStringLiteral("low-tide.ogg") << QStringLiteral("[]");
 }
 
 void HandoffTest::naturalEnd()

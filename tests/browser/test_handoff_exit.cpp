@@ -60,8 +60,8 @@ QList<Request> HandoffExitTest::requests() const
     const QJsonArray entries = QJsonDocument::fromJson(service.fetch(QStringLiteral("requests"))).array();
     for (const QJsonValue &entry : entries) {
         const QJsonObject object = entry.toObject();
-        list.append({object.value(QStringLiteral("path")).toString(),
-                     object.value(QStringLiteral("user_agent")).toString()});
+        list.append(
+            {object.value(QStringLiteral("path")).toString(), object.value(QStringLiteral("user_agent")).toString()});
     }
     return list;
 }

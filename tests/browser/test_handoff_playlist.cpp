@@ -177,8 +177,8 @@ void HandoffPlaylistTest::unwritablePlaylistIsNotHandedOver_data()
                                       << QStringLiteral("blocked-by-file");
     QTest::newRow("folder below a file") << QStringLiteral("plain-file/sub/melodrift.ram")
                                          << QStringLiteral("plain-file");
-    QTest::newRow("playlist is a folder") << QStringLiteral("folder-named-ram/melodrift.ram")
-                                          << QStringLiteral("folder-named-ram/melodrift.ram/");
+    QTest::newRow("playlist is a folder")
+        << QStringLiteral("folder-named-ram/melodrift.ram") << QStringLiteral("folder-named-ram/melodrift.ram/");
 }
 
 void HandoffPlaylistTest::unwritablePlaylistIsNotHandedOver()

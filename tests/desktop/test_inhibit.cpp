@@ -43,9 +43,11 @@ void InhibitTest::videoKeepsTheScreenAwakeUntilItStops_data()
     const QString unInhibit = QStringLiteral("UnInhibit %1");
     // A video still playing at the exit is released by the exit.
     QTest::newRow("pause, play, exit") << saver << true << video << Then::Pause
-        << QStringList{screenSaverInhibit, unInhibit.arg(1), screenSaverInhibit, unInhibit.arg(2)};
+                                       << QStringList{screenSaverInhibit, unInhibit.arg(1), screenSaverInhibit,
+                                                      unInhibit.arg(2)};
     QTest::newRow("stop") << saver << true << video << Then::Stop << QStringList{screenSaverInhibit, unInhibit.arg(1)};
-    QTest::newRow("portal, pause, play, exit") << int(BusStandIn::Portal) << true << video << Then::Pause
+    QTest::newRow("portal, pause, play, exit")
+        << int(BusStandIn::Portal) << true << video << Then::Pause
         << QStringList{portalInhibit, QStringLiteral("Close"), portalInhibit, QStringLiteral("Close")};
     QTest::newRow("a song seen playing, never") << saver << true << song << Then::Close << QStringList();
     QTest::newRow("a video only heard, never") << saver << false << video << Then::Close << QStringList();

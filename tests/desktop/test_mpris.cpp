@@ -58,14 +58,16 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QDBusInterface root(busName, objectPath, QStringLiteral("org.mpris.MediaPlayer2"));
     QCOMPARE(root.property("Identity").toString(), QStringLiteral("Melodrift"));
     QCOMPARE(root.property("DesktopEntry").toString(), QStringLiteral("org.melodrift.Melodrift"));
-    QCOMPARE(root.property("SupportedUriSchemes").toStringList(), (QStringList{QStringLiteral("http"), QStringLiteral("https")}));
+    QCOMPARE(root.property("SupportedUriSchemes").toStringList(),
+             (QStringList{QStringLiteral("http"), QStringLiteral("https")}));
     QVERIFY(root.property("CanQuit").toBool() && root.property("CanRaise").toBool());
 
     // Each song opened through the controls plays in the listening player,
     // and the second replaces the first with new metadata, announced: what
     // playerctl follows comes from PropertiesChanged.
     QProcess follow;
-    follow.start(QStringLiteral("playerctl"), QString(QStringLiteral("-p melodrift --follow metadata xesam:url")).split(QLatin1Char(' ')));
+    follow.start(QStringLiteral("playerctl"),
+                 QString(QStringLiteral("-p melodrift --follow metadata xesam:url")).split(QLatin1Char(' ')));
     QString followed;
     QString firstTrack;
     for (const QString &song : {QStringLiteral("copper-skies.ogg"), QStringLiteral("glass-harbour.ogg")}) {
@@ -97,7 +99,8 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     // reports as the video starts.
     service.fetch(QStringLiteral("requests?clear=1"));
     QCOMPARE(playerctl(QStringLiteral("next")), QString());
-    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("metadata xesam:url")), media(QStringLiteral("ocean-bars.ogv")), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("metadata xesam:url")), media(QStringLiteral("ocean-bars.ogv")),
+                              20000);
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 5000);
     QTest::qWait(1000);
     QCOMPARE(volumeOff(0.4), QString());
@@ -124,7 +127,8 @@ void MprisTest::openedBeforeThePageHasLoaded()
 {
     ApplicationProcess app;
     QVERIFY2(app.start(service.page(QStringLiteral("<img src='/slow?ms=60000'>"))), qPrintable(app.output()));
-    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("open ") + media(QStringLiteral("low-tide.ogg"))), QString(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("open ") + media(QStringLiteral("low-tide.ogg"))), QString(),
+                              10000);
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
     QCOMPARE(playerctl(QStringLiteral("metadata xesam:url")), media(QStringLiteral("low-tide.ogg")));
     QCOMPARE(app.quit(), QString());
@@ -142,15 +146,16 @@ void MprisTest::nextIsOfferedOnlyOnTheChartPage()
     QUrl elsewhere = service.url(QStringLiteral("charts/v3.6w_pro/chart.css"));
     elsewhere.setHost(QStringLiteral("localhost"));
     ApplicationProcess app;
-    QVERIFY2(app.start(service.page(QStringLiteral("<script>setTimeout(function () { location = '%1'; }, 3000);</script>")
-                                        .arg(elsewhere.toString())))
-                 && app.waitForControls(),
-             qPrintable(app.output()));
+    QVERIFY2(
+        app.start(service.page(QStringLiteral("<script>setTimeout(function () { location = '%1'; }, 3000);</script>")
+                                   .arg(elsewhere.toString())))
+            && app.waitForControls(),
+        qPrintable(app.output()));
     QDBusInterface player(busName, objectPath, QStringLiteral("org.mpris.MediaPlayer2.Player"));
     QVERIFY(player.property("CanGoNext").toBool());
-    QVERIFY(QDBusConnection::sessionBus().connect(busName, objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                  QStringLiteral("PropertiesChanged"), this,
-                                                  SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    QVERIFY(QDBusConnection::sessionBus().connect(
+        busName, objectPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
+        this, SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
     const auto nextWithdrawn = [this] {
         for (const QVariantMap &changed : qAsConst(announced)) {
             if (changed.contains(QStringLiteral("CanGoNext")) && !changed.value(QStringLiteral("CanGoNext")).toBool())

@@ -32,14 +32,15 @@ void NotifyTest::songStartingUnseenIsAnnounced_data()
     const QString dir = TestSupport::environment().root();
     const QStringList songs{
         TestMedia::song(dir, QStringLiteral("a.ogg"), 20, QStringLiteral("First Light"), QStringLiteral("Lumen & Fox")),
-        TestMedia::song(dir, QStringLiteral("b.ogg"), 20, QStringLiteral("Second Wind"), QStringLiteral("Neon Harbor"))};
+        TestMedia::song(dir, QStringLiteral("b.ogg"), 20, QStringLiteral("Second Wind"),
+                        QStringLiteral("Neon Harbor"))};
     // VLC's back end reads a song's tags once, as the song starts, mostly
     // before they are there (for the second in a player nearly always),
     // and names it by its file then.
-    const QString notify = QStringLiteral(
-        "Notify \"Melodrift\" %1 \"org\\.melodrift\\.Melodrift\" %2 \\[\\] "
-        "\\{\"desktop-entry\": \"org\\.melodrift\\.Melodrift\"\\} -1");
-    QTest::newRow("window not active") << false << true << songs
+    const QString notify = QStringLiteral("Notify \"Melodrift\" %1 \"org\\.melodrift\\.Melodrift\" %2 \\[\\] "
+                                          "\\{\"desktop-entry\": \"org\\.melodrift\\.Melodrift\"\\} -1");
+    QTest::newRow("window not active")
+        << false << true << songs
         << QStringList{notify.arg(0).arg(QStringLiteral("(\"First Light\" \"Lumen &amp; Fox\"|\"a.ogg\" \"\")")),
                        notify.arg(1).arg(QStringLiteral("(\"Second Wind\" \"Neon Harbor\"|\"b.ogg\" \"\")"))};
     QTest::newRow("window active") << true << true << songs << QStringList();
@@ -71,8 +72,9 @@ void NotifyTest::songStartingUnseenIsAnnounced()
     }
     app.close();
     const QString made = daemon.calls(QStringLiteral("Notify")).join(QLatin1Char('\n'));
-    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(calls.join(QLatin1Char('\n')))).match(made).hasMatch(),
-             qPrintable(made));
+    QVERIFY2(
+        QRegularExpression(QRegularExpression::anchoredPattern(calls.join(QLatin1Char('\n')))).match(made).hasMatch(),
+        qPrintable(made));
 }
 
 MELODRIFT_TEST_MAIN(NotifyTest)

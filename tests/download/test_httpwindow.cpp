@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSslSocket>
@@ -194,19 +194,18 @@ void TestHttpWindow::failuresKeepTheOldFile_data()
     QTest::addColumn<bool>("reportsFailure");
     QTest::newRow("404") << server.http("/status/404").toString() << QStringList{"ok"} << true;
     QTest::newRow("500") << server.http("/status/500").toString() << QStringList{"ok"} << true;
-    QTest::newRow("connection drops halfway") << server.http("/drop/2000000").toString()
-                                              << QStringList{"ok"} << true;
-    QTest::newRow("certificate refused") << server.https(0, "/bytes/1000").toString()
-                                         << QStringList{"abort", "ok"} << true;
+    QTest::newRow("connection drops halfway") << server.http("/drop/2000000").toString() << QStringList{"ok"} << true;
+    QTest::newRow("certificate refused") << server.https(0, "/bytes/1000").toString() << QStringList{"abort", "ok"}
+                                         << true;
     // Enter refuses a certificate that failed its checks.
-    QTest::newRow("certificate question met with Enter") << server.https(1, "/bytes/1000").toString()
-                                                         << QStringList{"enter", "ok"} << true;
-    QTest::newRow("credentials cancelled") << server.http("/auth/1000").toString()
-                                           << QStringList{"cancel form", "ok"} << true;
-    QTest::newRow("redirect declined") << server.http("/redirect?to=/bytes/1000").toString()
-                                       << QStringList{"no"} << false;
-    QTest::newRow("redirect loop declined at last") << server.http("/loop").toString()
-                                                    << QStringList{"yes", "yes", "yes", "no"} << false;
+    QTest::newRow("certificate question met with Enter")
+        << server.https(1, "/bytes/1000").toString() << QStringList{"enter", "ok"} << true;
+    QTest::newRow("credentials cancelled")
+        << server.http("/auth/1000").toString() << QStringList{"cancel form", "ok"} << true;
+    QTest::newRow("redirect declined") << server.http("/redirect?to=/bytes/1000").toString() << QStringList{"no"}
+                                       << false;
+    QTest::newRow("redirect loop declined at last")
+        << server.http("/loop").toString() << QStringList{"yes", "yes", "yes", "no"} << false;
     QTest::newRow("redirect to ftp") << server.http("/redirect?to=ftp://127.0.0.1:9/x").toString()
                                      << QStringList{"yes", "ok"} << true;
 }
@@ -225,9 +224,10 @@ void TestHttpWindow::failuresKeepTheOldFile()
         else if (answer == "enter")
             answerer.then([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
         else
-            answerer.then(answer == "yes" ? QMessageBox::Yes
-                          : answer == "no" ? QMessageBox::No
-                          : answer == "abort" ? QMessageBox::Abort : QMessageBox::Ok);
+            answerer.then(answer == "yes"     ? QMessageBox::Yes
+                          : answer == "no"    ? QMessageBox::No
+                          : answer == "abort" ? QMessageBox::Abort
+                                              : QMessageBox::Ok);
     }
     HttpWindow window;
     window.downloadFile(url, QStringLiteral("song.mp3"));
@@ -268,8 +268,8 @@ void TestHttpWindow::cancelKeepsTheOldFileAndQuietensProgress()
     // A report still queued when the user cancelled.
     const int maximum = progress->maximum();
     const int value = progress->value();
-    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
-                                      Q_ARG(qint64, 40000000), Q_ARG(qint64, 50000000)));
+    QVERIFY(
+        QMetaObject::invokeMethod(&window, "updateDataReadProgress", Q_ARG(qint64, 40000000), Q_ARG(qint64, 50000000)));
     QCOMPARE(progress->maximum(), maximum);
     QCOMPARE(progress->value(), value);
     QTest::qWait(100);
@@ -282,8 +282,7 @@ void TestHttpWindow::acceptedRedirectRestartsIntoTheSameTarget_data()
     QTest::addColumn<QString>("resolved");
     QTest::newRow("relative") << "bytes/5003" << server.http("/bytes/5003").toString();
     QTest::newRow("absolute") << server.http("/bytes/5003").toString() << server.http("/bytes/5003").toString();
-    QTest::newRow("to https") << server.https(0, "/bytes/5003").toString()
-                              << server.https(0, "/bytes/5003").toString();
+    QTest::newRow("to https") << server.https(0, "/bytes/5003").toString() << server.https(0, "/bytes/5003").toString();
 }
 
 void TestHttpWindow::acceptedRedirectRestartsIntoTheSameTarget()
@@ -351,12 +350,17 @@ void TestHttpWindow::textsInTheUsersLanguage()
     const QString refused = target("../x.txt");
     const QList<QStringList> texts = {
         {"Unable to save the file " + refused + ": the name leads out of the download folder with \"..\".",
-         "Die Datei " + refused + " kann nicht gespeichert werden: der Name führt mit „..“ aus dem Download-Ordner heraus."},
+         "Die Datei " + refused
+             + " kann nicht gespeichert werden: der Name führt mit „..“ aus dem Download-Ordner heraus."},
         {"Http authentication required", "HTTP-Authentifizierung erforderlich"},
         {"You need to supply a Username and a Password to access this site",
          "Für den Zugriff auf diese Seite sind ein Benutzername und ein Passwort erforderlich"},
-        {"Site:", "Seite:"}, {"Members at 127.0.0.1", "Members auf 127.0.0.1"},
-        {"Username:", "Benutzername:"}, {"Password:", "Passwort:"}, {"OK", "OK"}, {"Cancel", "Abbrechen"}};
+        {"Site:", "Seite:"},
+        {"Members at 127.0.0.1", "Members auf 127.0.0.1"},
+        {"Username:", "Benutzername:"},
+        {"Password:", "Passwort:"},
+        {"OK", "OK"},
+        {"Cancel", "Abbrechen"}};
     QStringList form;
     ModalAnswerer answerer;
     answerer.then(QMessageBox::Ok).then([&form](QWidget *dialog) {
@@ -463,7 +467,8 @@ void TestHttpWindow::onlyHttpAndHttpsAreFetched_data()
 {
     QTest::addColumn<QString>("url");
     QTest::newRow("ftp") << "ftp://127.0.0.1:9/song.mp3";
-    QTest::newRow("local file") << QUrl::fromLocalFile(TestEnvironment::sourcePath("tests/download/fixture_server.py")).toString();
+    QTest::newRow("local file")
+        << QUrl::fromLocalFile(TestEnvironment::sourcePath("tests/download/fixture_server.py")).toString();
     QTest::newRow("no scheme") << "song.mp3";
 }
 
@@ -486,18 +491,16 @@ void TestHttpWindow::progressStaysRightForAnySize()
     HttpWindow window;
     QProgressDialog *progress = progressOf(window);
     const qint64 gib = qint64(1) << 30;
-    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
-                                      Q_ARG(qint64, 3 * gib), Q_ARG(qint64, 6 * gib)));
+    QVERIFY(
+        QMetaObject::invokeMethod(&window, "updateDataReadProgress", Q_ARG(qint64, 3 * gib), Q_ARG(qint64, 6 * gib)));
     QVERIFY(progress->maximum() > 0);
     QCOMPARE(double(progress->value()) / progress->maximum(), 0.5);
 
-    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
-                                      Q_ARG(qint64, 5 * gib), Q_ARG(qint64, -1)));
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress", Q_ARG(qint64, 5 * gib), Q_ARG(qint64, -1)));
     QCOMPARE(progress->minimum(), 0);
     QCOMPARE(progress->maximum(), 0); // busy indicator
 
-    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress",
-                                      Q_ARG(qint64, 1000), Q_ARG(qint64, 4000)));
+    QVERIFY(QMetaObject::invokeMethod(&window, "updateDataReadProgress", Q_ARG(qint64, 1000), Q_ARG(qint64, 4000)));
     QCOMPARE(progress->maximum(), 4000);
     QCOMPARE(progress->value(), 1000);
 }

@@ -35,10 +35,14 @@ void TestSavePath::acceptsNamesInsideTheDirectory_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << "song.mp3" << "song.mp3";
-    QTest::newRow("subfolder") << "a/b.txt" << "a/b.txt";
-    QTest::newRow("dots inside a name") << "song..mp3" << "song..mp3";
-    QTest::newRow("empty gets the fallback") << "" << "index.html";
+    QTest::newRow("plain") << "song.mp3"
+                           << "song.mp3";
+    QTest::newRow("subfolder") << "a/b.txt"
+                               << "a/b.txt";
+    QTest::newRow("dots inside a name") << "song..mp3"
+                                        << "song..mp3";
+    QTest::newRow("empty gets the fallback") << ""
+                                             << "index.html";
 }
 
 void TestSavePath::acceptsNamesInsideTheDirectory()
@@ -84,9 +88,9 @@ void TestSavePath::refusesNamesLeavingTheDirectory()
 
 void TestSavePath::noAcceptedNameResolvesOutside()
 {
-    const QStringList pieces{QStringLiteral("a"), QStringLiteral("."), QStringLiteral(".."),
+    const QStringList pieces{QStringLiteral("a"), QStringLiteral("."),  QStringLiteral(".."),
                              QStringLiteral("/"), QStringLiteral("\\"), QStringLiteral(":"),
-                             QStringLiteral(" "), QStringLiteral("c"), QString(QChar(0))};
+                             QStringLiteral(" "), QStringLiteral("c"),  QString(QChar(0))};
     QRandomGenerator random(20261207); // fixed, so a failure can be replayed
     int accepted = 0;
     for (int round = 0; round < 50000; ++round) {

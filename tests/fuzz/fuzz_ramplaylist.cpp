@@ -4,8 +4,8 @@
 
 #include <QBuffer>
 
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 

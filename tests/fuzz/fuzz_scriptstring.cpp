@@ -22,11 +22,10 @@ QWebPage *page = nullptr;
 // The page records every argument and returns a token, so a literal that
 // ends early and smuggles in more script changes the call count, the
 // argument or the script's value.
-const char pageHtml[] =
-    "<html><body><script>"
-    "var seen = [];"
-    "function process_youtube(text) { seen.push(text); return 'recorded'; }"
-    "</script></body></html>";
+const char pageHtml[] = "<html><body><script>"
+                        "var seen = [];"
+                        "function process_youtube(text) { seen.push(text); return 'recorded'; }"
+                        "</script></body></html>";
 
 [[noreturn]] void fail(const char *what, const QString &text)
 {
@@ -44,10 +43,14 @@ void check(const QString &text)
             fail("the literal holds a raw line break or '<'", text);
     }
     QWebFrame *frame = page->mainFrame();
-    const QVariant result = frame->evaluateJavaScript(QStringLiteral("process_youtube(") + literal + QStringLiteral(")"));
+    const QVariant result =
+        frame->evaluateJavaScript(QStringLiteral("process_youtube(") + literal + QStringLiteral(")"));
     // Read what the page recorded and clear it for the next input in one go.
-    const QVariantList record = frame->evaluateJavaScript(
-        QStringLiteral("(function () { var r = [seen.length, typeof seen[0], seen[0]]; seen = []; return r; })()")).toList();
+    const QVariantList record =
+        frame
+            ->evaluateJavaScript(QStringLiteral(
+                "(function () { var r = [seen.length, typeof seen[0], seen[0]]; seen = []; return r; })()"))
+            .toList();
     if (result.toString() != QLatin1String("recorded"))
         fail("the call did not return the page function's value", text);
     if (record.size() != 3 || record.at(0).toInt() != 1)

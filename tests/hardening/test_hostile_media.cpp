@@ -129,14 +129,13 @@ void HostileMediaTest::badMedia_data()
     QTest::newRow("web page named .ogg") << local("page.ogg") << false;
     // VLC opens a folder as an empty playlist that "plays" and ends at once.
     QTest::newRow("folder named .ogg") << local("folder.ogg") << false;
-    QTest::newRow("web page served as audio") << service.url("status/200?type=audio/ogg&body=%3Chtml%3E").toString()
-                                              << false;
+    QTest::newRow("web page served as audio")
+        << service.url("status/200?type=audio/ogg&body=%3Chtml%3E").toString() << false;
     QTest::newRow("server error with a body") << service.url("status/500?body=broken").toString() << true;
     QTest::newRow("song cut off by the server") << service.url("answer?size=3000&type=audio/ogg").toString() << false;
     QTest::newRow("script URL") << QStringLiteral("javascript:alert(1)") << true;
     QTest::newRow("empty location") << QString() << true;
-    QTest::newRow("100 000 character location") << QStringLiteral("http://127.0.0.1:1/") + QString(100000, 'a')
-                                                << true;
+    QTest::newRow("100 000 character location") << QStringLiteral("http://127.0.0.1:1/") + QString(100000, 'a') << true;
     QTest::newRow("location that does not parse") << QStringLiteral("http://[::1/x.ogg") << true;
 }
 
@@ -153,9 +152,12 @@ void HostileMediaTest::badMedia()
     QElapsedTimer clock;
     clock.start();
     // A source that stays silent is reported after the player's stall time (8 s).
-    QVERIFY2(QTest::qWaitFor([&] { return !boxes->seen.isEmpty() || (!mustFail && object->state() == Phonon::PlayingState)
-                                         || (settled(object->state()) && clock.elapsed() > 12000); },
-                             30000),
+    QVERIFY2(QTest::qWaitFor(
+                 [&] {
+                     return !boxes->seen.isEmpty() || (!mustFail && object->state() == Phonon::PlayingState)
+                            || (settled(object->state()) && clock.elapsed() > 12000);
+                 },
+                 30000),
              qPrintable(Handoff::stateText(object->state())));
     // Give a failure that follows a brief start its time to be reported.
     QTest::qWait(1500);

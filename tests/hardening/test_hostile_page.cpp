@@ -6,9 +6,9 @@
 // Playback slots are in test_hostile_media; lookup answers in test_bridge.
 
 #include "browserview.h"
-#include "mainwindow.h"
 #include "chartservice.h"
 #include "hardening.h"
+#include "mainwindow.h"
 #include "mediaplayer.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
@@ -45,7 +45,8 @@ QString repeated(const QString &piece, int times)
 int playerCount()
 {
     const QWidgetList widgets = QApplication::topLevelWidgets();
-    return int(std::count_if(widgets.cbegin(), widgets.cend(), [](QWidget *w) { return qobject_cast<MediaPlayer *>(w); }));
+    return int(
+        std::count_if(widgets.cbegin(), widgets.cend(), [](QWidget *w) { return qobject_cast<MediaPlayer *>(w); }));
 }
 
 } // namespace
@@ -77,10 +78,10 @@ void HostilePageTest::initTestCase()
 {
     QVERIFY2(service.start(), "the stand-in chart service did not start");
     MainWindow::prepareApplication();
-    catcher = std::make_unique<UrlCatcher>(QStringList{
-        QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("ftp"),
-        QStringLiteral("javascript"), QStringLiteral("data"), QStringLiteral("qrc"), QStringLiteral("mailto"),
-        QStringLiteral("ms-msdt")});
+    catcher = std::make_unique<UrlCatcher>(
+        QStringList{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("ftp"),
+                    QStringLiteral("javascript"), QStringLiteral("data"), QStringLiteral("qrc"),
+                    QStringLiteral("mailto"), QStringLiteral("ms-msdt")});
 
     qputenv("MELODRIFT_START_URL", service.startPage().toEncoded());
     view = std::make_unique<BrowserView>(nullptr);
@@ -118,18 +119,19 @@ bool HostilePageTest::pageAnswers()
         return false;
     const QString url = service.url(QStringLiteral("answer?hex=616c697665")).toString();
     js(QStringLiteral("received.youtube.length = 0; Player.request_youtube('%1');").arg(url));
-    return QTest::qWaitFor([this] { return js(QStringLiteral("received.youtube.join('|')")).toString() == QLatin1String("alive"); },
-                           10000);
+    return QTest::qWaitFor(
+        [this] { return js(QStringLiteral("received.youtube.join('|')")).toString() == QLatin1String("alive"); },
+        10000);
 }
 
 void HostilePageTest::slotCall_data()
 {
-    QTest::addColumn<QString>("call");         // script that calls Player, may use BASE and DOWNLOADS
-    QTest::addColumn<bool>("mayThrow");        // the engine may refuse the argument types
-    QTest::addColumn<QStringList>("desktop");  // URLs handed to the desktop, in order
-    QTest::addColumn<QStringList>("boxes");    // beginnings of the message boxes shown, in order
-    QTest::addColumn<QStringList>("written");  // files that may appear under the test's root
-    QTest::addColumn<QString>("playlist");     // expected playlist text; empty: not written by this case
+    QTest::addColumn<QString>("call");        // script that calls Player, may use BASE and DOWNLOADS
+    QTest::addColumn<bool>("mayThrow");       // the engine may refuse the argument types
+    QTest::addColumn<QStringList>("desktop"); // URLs handed to the desktop, in order
+    QTest::addColumn<QStringList>("boxes");   // beginnings of the message boxes shown, in order
+    QTest::addColumn<QStringList>("written"); // files that may appear under the test's root
+    QTest::addColumn<QString>("playlist");    // expected playlist text; empty: not written by this case
 
     const QStringList none;
     const QString playlistPath = QStringLiteral("playlist/melodrift.ram");
@@ -140,15 +142,18 @@ void HostilePageTest::slotCall_data()
     const QString failed = QStringLiteral("Download failed: ");
 
     // Outside links: only web addresses leave for the desktop.
-    QTest::newRow("link: script URL") << "Player.launchMarket('javascript:window.injected=1')" << false << none << none << none << QString();
-    QTest::newRow("link: local file") << "Player.launchMarket('file:///etc/passwd')" << false << none << none << none << QString();
-    QTest::newRow("link: bare path") << "Player.launchMarket('/etc/passwd')" << false << none << none << none << QString();
+    QTest::newRow("link: script URL") << "Player.launchMarket('javascript:window.injected=1')" << false << none << none
+                                      << none << QString();
+    QTest::newRow("link: local file") << "Player.launchMarket('file:///etc/passwd')" << false << none << none << none
+                                      << QString();
+    QTest::newRow("link: bare path") << "Player.launchMarket('/etc/passwd')" << false << none << none << none
+                                     << QString();
     // The desktop runs whatever handler a scheme names (on Windows even
     // troubleshooters and searches): only web and mail addresses leave.
     QTest::newRow("link: data URL") << "Player.launchMarket('data:text/html,<b>x</b>')" << false << none << none << none
                                     << QString();
-    QTest::newRow("link: handler scheme") << "Player.launchMarket('ms-msdt:/id PCWDiagnostic')" << false << none << none
-                                          << none << QString();
+    QTest::newRow("link: handler scheme")
+        << "Player.launchMarket('ms-msdt:/id PCWDiagnostic')" << false << none << none << none << QString();
     QTest::newRow("link: empty") << "Player.launchMarket('')" << false << none << none << none << QString();
     QTest::newRow("link: missing argument") << "Player.launchMarket()" << true << none << none << none << QString();
     QTest::newRow("link: number") << "Player.launchMarket(42)" << true << none << none << none << QString();
@@ -165,24 +170,28 @@ void HostilePageTest::slotCall_data()
     const QString bigLocation = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("x"), 4 << 20);
     QTest::newRow("playlist: 4 MiB location") << QStringLiteral("Player.play_youtube_helper('%1')").arg(bigLocation)
                                               << false << handedPlaylist << none << playlistWritten << bigLocation;
-    QTest::newRow("playlist: line breaks and NUL") << "Player.play_youtube_helper('http://a/\\u0000b\\nc\\r\\n')"
-                                                   << false << none << none << none << QString();
-    QTest::newRow("playlist: local file") << "Player.play_youtube_helper('file:///etc/passwd')" << false << none << none
-                                          << none << QString();
-    QTest::newRow("playlist: non-Latin text") << QString::fromUtf8("Player.play_youtube_helper('http://127.0.0.1/ソング♪.ogg')")
-                                              << false << handedPlaylist << none << playlistWritten
-                                              << QString::fromUtf8("http://127.0.0.1/ソング♪.ogg");
-    QTest::newRow("playlist: missing argument") << "Player.play_youtube_helper()" << true << none << none << none
-                                                << QString();
+    QTest::newRow("playlist: line breaks and NUL")
+        << "Player.play_youtube_helper('http://a/\\u0000b\\nc\\r\\n')" << false << none << none << none << QString();
+    QTest::newRow("playlist: local file")
+        << "Player.play_youtube_helper('file:///etc/passwd')" << false << none << none << none << QString();
+    QTest::newRow("playlist: non-Latin text")
+        << QString::fromUtf8("Player.play_youtube_helper('http://127.0.0.1/ソング♪.ogg')") << false << handedPlaylist
+        << none << playlistWritten << QString::fromUtf8("http://127.0.0.1/ソング♪.ogg");
+    QTest::newRow("playlist: missing argument")
+        << "Player.play_youtube_helper()" << true << none << none << none << QString();
     QTest::newRow("playlist: number") << "Player.play_youtube_helper(12)" << true << none << none << none << QString();
 
     // Players take network locations only: no local files, devices or captures.
-    QTest::newRow("media: local file") << "Player.showMedia('file:///etc/passwd')" << false << none << none << none << QString();
-    QTest::newRow("media: bare path") << "Player.play_link('/dev/video0')" << false << none << none << none << QString();
-    QTest::newRow("media: capture device") << "Player.showMedia('v4l2:///dev/video0')" << false << none << none << none
-                                           << QString();
-    QTest::newRow("media: file descriptor") << "Player.play_link('fd://0')" << false << none << none << none << QString();
-    QTest::newRow("media: screen capture") << "Player.showMedia('screen://')" << false << none << none << none << QString();
+    QTest::newRow("media: local file") << "Player.showMedia('file:///etc/passwd')" << false << none << none << none
+                                       << QString();
+    QTest::newRow("media: bare path") << "Player.play_link('/dev/video0')" << false << none << none << none
+                                      << QString();
+    QTest::newRow("media: capture device")
+        << "Player.showMedia('v4l2:///dev/video0')" << false << none << none << none << QString();
+    QTest::newRow("media: file descriptor")
+        << "Player.play_link('fd://0')" << false << none << none << none << QString();
+    QTest::newRow("media: screen capture")
+        << "Player.showMedia('screen://')" << false << none << none << none << QString();
 
     // Downloads: names that leave the folder or cannot be written, and
     // addresses that are not web addresses, are refused with a box.
@@ -195,31 +204,30 @@ void HostilePageTest::slotCall_data()
                                              << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: absolute name") << download("'" + QDir::tempPath() + "/" + marker + ".txt'", quotedFile)
                                              << false << none << QStringList{unableToSave} << none << QString();
-    QTest::newRow("download: hidden file") << download("'.bashrc'", quotedFile) << false << none
-                                           << QStringList{unableToSave} << none << QString();
+    QTest::newRow("download: hidden file")
+        << download("'.bashrc'", quotedFile) << false << none << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: backslash parent") << download("'..\\\\" + marker + ".txt'", quotedFile) << false << none
                                                 << QStringList{unableToSave} << none << QString();
     QTest::newRow("download: NUL in name") << download("'" + marker + "\\u0000/../../x'", quotedFile) << false << none
                                            << QStringList{unableToSave} << none << QString();
-    QTest::newRow("download: name too long") << download("'" + marker + repeated("n", 5000) + "'", quotedFile)
-                                             << false << none << QStringList{unableToSave} << QStringList{"downloads"}
-                                             << QString();
+    QTest::newRow("download: name too long")
+        << download("'" + marker + repeated("n", 5000) + "'", quotedFile) << false << none << QStringList{unableToSave}
+        << QStringList{"downloads"} << QString();
     QTest::newRow("download: missing folder") << download("'" + marker + "/a/b.txt'", quotedFile) << false << none
                                               << QStringList{unableToSave} << QStringList{"downloads"} << QString();
     QTest::newRow("download: script address") << download("'" + marker + ".txt'", "'javascript:window.injected=1'")
                                               << false << none << QStringList{failed} << none << QString();
     QTest::newRow("download: local file address") << download("'" + marker + ".txt'", "'file:///etc/passwd'") << false
                                                   << none << QStringList{failed} << none << QString();
-    QTest::newRow("download: empty address") << download("'" + marker + ".txt'", "''") << false << none
-                                             << QStringList{failed} << none << QString();
-    QTest::newRow("download: no arguments") << "Player.start_download()" << true << none << QStringList{failed} << none
-                                            << QString();
+    QTest::newRow("download: empty address")
+        << download("'" + marker + ".txt'", "''") << false << none << QStringList{failed} << none << QString();
+    QTest::newRow("download: no arguments")
+        << "Player.start_download()" << true << none << QStringList{failed} << none << QString();
     QTest::newRow("download: numbers") << "Player.start_download(1, 2)" << true << none << QStringList{failed} << none
                                        << QString();
-    QTest::newRow("download: server error") << download("'" + marker + ".txt'",
-                                                        "'" + service.url("status/500?body=broken").toString() + "'")
-                                            << false << none << QStringList{failed} << QStringList{"downloads"}
-                                            << QString();
+    QTest::newRow("download: server error")
+        << download("'" + marker + ".txt'", "'" + service.url("status/500?body=broken").toString() + "'") << false
+        << none << QStringList{failed} << QStringList{"downloads"} << QString();
     // The user is asked first; declining keeps the redirect's body, as always.
     QTest::newRow("download: redirect to a local file")
         << download("'" + marker + ".txt'", "'" + service.url("redirect?to=file:///etc/passwd").toString() + "'")
@@ -229,8 +237,8 @@ void HostilePageTest::slotCall_data()
     // Handlers and the rest of the interface with arguments they do not take.
     QTest::newRow("handlers with arguments") << "Player.httpFinished(1, 'x', {}); Player.httpFinished_nokia([1])"
                                              << true << none << none << none << QString();
-    QTest::newRow("publish again and again") << "for (var i = 0; i < 200; ++i) Player.addJSObject();" << false
-                                             << none << none << none << QString();
+    QTest::newRow("publish again and again")
+        << "for (var i = 0; i < 200; ++i) Player.addJSObject();" << false << none << none << none << QString();
     QTest::newRow("stop with nothing playing") << "Player.stop('now', 1)" << true << none << none << none << QString();
     QTest::newRow("slot that does not exist") << "Player.format_disk('/')" << true << none << none << none << QString();
     QTest::newRow("private slot") << "Player.closeMedia()" << true << none << none << none << QString();
@@ -303,15 +311,29 @@ void HostilePageTest::slotCall()
 void HostilePageTest::playerIsOnlyItsSlots()
 {
     // QObject's own members, then the chart page's interface in its order.
-    const QStringList members{"objectName", "destroyed(QObject*)", "destroyed()", "objectNameChanged(QString)",
-                              "deleteLater()", "showMedia(QUrl)", "showMedia(QString)", "play_link(QString)",
-                              "play_youtube_helper(QString)", "request_youtube(QString)", "launchMarket(QString)",
-                              "httpFinished()", "search_song_nokia(QString)", "httpFinished_nokia()", "exit()",
-                              "stop()", "addJSObject()", "start_download(QString,QString)"};
+    const QStringList members{"objectName",
+                              "destroyed(QObject*)",
+                              "destroyed()",
+                              "objectNameChanged(QString)",
+                              "deleteLater()",
+                              "showMedia(QUrl)",
+                              "showMedia(QString)",
+                              "play_link(QString)",
+                              "play_youtube_helper(QString)",
+                              "request_youtube(QString)",
+                              "launchMarket(QString)",
+                              "httpFinished()",
+                              "search_song_nokia(QString)",
+                              "httpFinished_nokia()",
+                              "exit()",
+                              "stop()",
+                              "addJSObject()",
+                              "start_download(QString,QString)"};
     QCOMPARE(js(QStringLiteral("var names = []; for (var name in Player) names.push(name); names")).toStringList(),
              members);
-    QCOMPARE(js(QStringLiteral("[typeof Player.setStyleSheet, typeof Player.grab, typeof Player.close].join()")).toString(),
-             QStringLiteral("undefined,undefined,undefined"));
+    QCOMPARE(
+        js(QStringLiteral("[typeof Player.setStyleSheet, typeof Player.grab, typeof Player.close].join()")).toString(),
+        QStringLiteral("undefined,undefined,undefined"));
 
     // Page script may delete it; the page loses Player, the next page gets a new one.
     js(QStringLiteral("Player.deleteLater(); window.deletedHere = true;"));

@@ -83,22 +83,21 @@ void SoakTest::initTestCase()
     // The page's own handlers would add a line to the page per answer; count
     // instead, and keep the lookups flowing from inside the answer, as a
     // page that polls would.
-    app.js(QStringLiteral(
-        "window.soak = {sent: 0, done: 0, bad: 0, want: 0, url: '%1'};"
-        "window.soakNext = function () {"
-        "  if (soak.sent >= soak.want) return;"
-        "  var n = soak.sent++;"
-        "  if (n % 2) Player.request_youtube(soak.url); else Player.search_song_nokia(soak.url);"
-        "};"
-        "window.soakAnswer = function (text) {"
-        "  if (text !== 'soak') soak.bad++;"
-        "  soak.done++; soakNext();"
-        "};"
-        "process_youtube = soakAnswer; process_ajax = soakAnswer;"
-        // Under GStreamer a stopped song sometimes reports its end, which
-        // sends the page to its next item (a video, in a new player). This
-        // test measures memory, so the page stays on its songs and counts.
-        "window.nextItems = 0; player = function () { ++nextItems; };")
+    app.js(QStringLiteral("window.soak = {sent: 0, done: 0, bad: 0, want: 0, url: '%1'};"
+                          "window.soakNext = function () {"
+                          "  if (soak.sent >= soak.want) return;"
+                          "  var n = soak.sent++;"
+                          "  if (n % 2) Player.request_youtube(soak.url); else Player.search_song_nokia(soak.url);"
+                          "};"
+                          "window.soakAnswer = function (text) {"
+                          "  if (text !== 'soak') soak.bad++;"
+                          "  soak.done++; soakNext();"
+                          "};"
+                          "process_youtube = soakAnswer; process_ajax = soakAnswer;"
+                          // Under GStreamer a stopped song sometimes reports its end, which
+                          // sends the page to its next item (a video, in a new player). This
+                          // test measures memory, so the page stays on its songs and counts.
+                          "window.nextItems = 0; player = function () { ++nextItems; };")
                .arg(service.url(QStringLiteral("answer?hex=736f616b")).toString()));
 }
 
@@ -169,8 +168,8 @@ void SoakTest::lookupsAndPlaybackDoNotLeak()
     const qint64 bound = settleKiB + 2 * (lookupsPerRound * perLookupKiB + playsPerRound * perStartKiB());
     qInfo("soak: %d lookups and %d starts and stops in %lld ms; resident KiB after warm-up %lld, "
           "after round 1 %lld (%+lld), after round 2 %lld (%+lld); bound %+lld; next-item calls %d",
-          2 * lookupsPerRound, 2 * playsPerRound, clock.elapsed(), warm, afterFirst, afterFirst - warm,
-          afterSecond, afterSecond - afterFirst, bound, app.js(QStringLiteral("nextItems")).toInt());
+          2 * lookupsPerRound, 2 * playsPerRound, clock.elapsed(), warm, afterFirst, afterFirst - warm, afterSecond,
+          afterSecond - afterFirst, bound, app.js(QStringLiteral("nextItems")).toInt());
     QVERIFY2(afterSecond - warm <= bound, "resident memory grew past the bound");
 
     // The page still answers, through the page's own handlers again.

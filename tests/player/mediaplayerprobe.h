@@ -14,7 +14,10 @@
 class MediaPlayerProbe
 {
 public:
-    explicit MediaPlayerProbe(MediaPlayer &player) : p(player) {}
+    explicit MediaPlayerProbe(MediaPlayer &player)
+        : p(player)
+    {
+    }
 
     Phonon::MediaObject &mediaObject() { return p.mediaObject; }
     Phonon::AudioOutput &audioOutput() { return p.audioOutput; }
@@ -35,7 +38,10 @@ public:
     QDialog *settingsDialog() { return p.settingsDialog; }
     // The settings form's widgets go by their object names.
     template <typename T>
-    T *setting(const char *name) { return p.settingsDialog ? p.settingsDialog->findChild<T *>(QLatin1String(name)) : nullptr; }
+    T *setting(const char *name)
+    {
+        return p.settingsDialog ? p.settingsDialog->findChild<T *>(QLatin1String(name)) : nullptr;
+    }
     bool showsPauseIcon() { return p.playButton->icon().cacheKey() == p.pauseIcon.cacheKey(); }
 
     // The private slots, for tests that drive them as their senders would.

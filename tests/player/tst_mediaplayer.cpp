@@ -1,8 +1,8 @@
 #include "chartservice.h"
 #include "mediaplayerprobe.h"
+#include "modalanswerer.h"
 #include "paths.h"
 #include "testenvironment.h"
-#include "modalanswerer.h"
 #include "testmedia.h"
 
 #include <QElapsedTimer>
@@ -197,13 +197,12 @@ void MediaPlayerTest::init()
     // What the player shows: a late report of the back end can follow the
     // one before it in the same turn of the event loop.
     connect(player, &MediaPlayer::shownStateChanged, this, [this](Phonon::State state) { seenState = state; });
-    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this,
-            [this](Phonon::State state) {
-                stateHistory.append(state);
-                if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
-                    qDebug() << "state" << state << "time" << inspect().mediaObject().currentTime()
-                             << inspect().mediaObject().totalTime();
-            });
+    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this, [this](Phonon::State state) {
+        stateHistory.append(state);
+        if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
+            qDebug() << "state" << state << "time" << inspect().mediaObject().currentTime()
+                     << inspect().mediaObject().totalTime();
+    });
     player->resize(400, 300);
     player->show();
     QVERIFY(QTest::qWaitForWindowExposed(player));
@@ -276,7 +275,13 @@ void MediaPlayerTest::stopAlwaysEmitsDone()
 void MediaPlayerTest::controlsMirrorPlayback()
 {
     // Sample the controls right after the player has handled each change.
-    struct Sample { Phonon::State state; bool play; bool rewind; bool pauseIcon; };
+    struct Sample
+    {
+        Phonon::State state;
+        bool play;
+        bool rewind;
+        bool pauseIcon;
+    };
     QList<Sample> samples;
     connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this, [&](Phonon::State state) {
         samples << Sample{state, inspect().playButton()->isEnabled(), inspect().rewindButton()->isEnabled(),
@@ -583,9 +588,8 @@ void MediaPlayerTest::informationAndTimeFromTaggedMedia()
                  qPrintable(info));
     QVERIFY(!info.contains("Message:"));
 
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        QRegularExpression("^0:0[0-2] / 0:02$").match(inspect().timeLabel()->text()).hasMatch(),
-        qPrintable(inspect().timeLabel()->text()), playTimeout);
+    QTRY_VERIFY2_WITH_TIMEOUT(QRegularExpression("^0:0[0-2] / 0:02$").match(inspect().timeLabel()->text()).hasMatch(),
+                              qPrintable(inspect().timeLabel()->text()), playTimeout);
 }
 
 void MediaPlayerTest::informationOfTaglessMedia()
@@ -593,9 +597,10 @@ void MediaPlayerTest::informationOfTaglessMedia()
     player->playFile(plain);
     QVERIFY(waitForState(Phonon::PlayingState));
     // VLC titles untagged media by their file name; GStreamer gives no title.
-    QTRY_VERIFY2_WITH_TIMEOUT(inspect().infoLabel()->text().startsWith("File: " + font + "plain.ogg</font>")
-                                  || inspect().infoLabel()->text().startsWith("Title: " + font + "plain.ogg<br></font>"),
-                              qPrintable(inspect().infoLabel()->text()), playTimeout);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        inspect().infoLabel()->text().startsWith("File: " + font + "plain.ogg</font>")
+            || inspect().infoLabel()->text().startsWith("Title: " + font + "plain.ogg<br></font>"),
+        qPrintable(inspect().infoLabel()->text()), playTimeout);
     QVERIFY(!inspect().infoLabel()->text().contains("Artist:"));
 }
 
@@ -623,7 +628,8 @@ void MediaPlayerTest::networkMediaFromTheChartService()
     sampler.stop();
     // The position runs through the four-second song. GStreamer estimates the
     // length of network media from what has arrived, so only VLC's is exact.
-    const QString length = qgetenv("PHONON_BACKEND") == "phonon_vlc" ? QStringLiteral("0:04") : QStringLiteral("0:0[0-4]");
+    const QString length =
+        qgetenv("PHONON_BACKEND") == "phonon_vlc" ? QStringLiteral("0:04") : QStringLiteral("0:0[0-4]");
     QVERIFY2(times.filter(QRegularExpression("^0:0[0-4] / " + length + "$")).size() >= 2, qPrintable(times.join(", ")));
     QCOMPARE(doneCount, 0);
 }
@@ -822,7 +828,8 @@ void MediaPlayerTest::dropOfAWebLinkPlaysIt()
                              playTimeout);
     // The 3 s song plays out; on a busy machine it was once cut at its start.
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, playTimeout);
-    QVERIFY2(playing.elapsed() >= 1500, qPrintable(QStringLiteral("ended %1 ms after it began").arg(playing.elapsed())));
+    QVERIFY2(playing.elapsed() >= 1500,
+             qPrintable(QStringLiteral("ended %1 ms after it began").arg(playing.elapsed())));
 }
 
 void MediaPlayerTest::dropOnTheVideoReachesThePlayer()
@@ -931,7 +938,8 @@ void MediaPlayerTest::openRamFilePlaysItsEntries()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     };
-    write("one.ram", QUrl::fromLocalFile(longSong).toEncoded() + "\r\n\r\n   \r\nhttp://[::1\r\n" + second.toEncoded() + "\r\n");
+    write("one.ram",
+          QUrl::fromLocalFile(longSong).toEncoded() + "\r\n\r\n   \r\nhttp://[::1\r\n" + second.toEncoded() + "\r\n");
     write("two.ram", third.toEncoded() + "\n");
     write("none.ram", "\n  \n");
     Phonon::MediaObject &media = inspect().mediaObject();

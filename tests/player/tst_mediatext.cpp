@@ -104,9 +104,8 @@ void MediaTextTest::infoText_data()
         << Meta{{"TITLE", "My Song"}, {"ARTIST", "The Band"}, {"BITRATE", "192000"}} << file << QString()
         << "Title: " + font + "My Song<br></font>Artist:  " + font + "The Band</font><br>Bitrate:  " + font
                + "192kbit</font>";
-    QTest::newRow("no title names the file")
-        << Meta{{"ARTIST", "The Band"}} << file << QString()
-        << "File: " + font + "song.ogg</font>Artist:  " + font + "The Band</font>";
+    QTest::newRow("no title names the file") << Meta{{"ARTIST", "The Band"}} << file << QString()
+                                             << "File: " + font + "song.ogg</font>Artist:  " + font + "The Band</font>";
     QTest::newRow("no title names the url, cut")
         << Meta{} << url << QString() << "Url: " + font + "http://127.0.0.1:1/media/a-rat...</font>";
     QTest::newRow("long title and artist are cut")
@@ -117,15 +116,15 @@ void MediaTextTest::infoText_data()
         << "Title: " + font + "T<br></font><br>Bitrate:  " + font + "0kbit</font>";
     QTest::newRow("bitrate not a number")
         << Meta{{"TITLE", "T"}, {"BITRATE", "fast"}} << file << QString() << "Title: " + font + "T<br></font>";
-    QTest::newRow("message last")
-        << Meta{{"TITLE", "T"}} << file << QStringLiteral("Broken")
-        << "Title: " + font + "T<br></font><br>Message:  " + font + "Broken</font>";
+    QTest::newRow("message last") << Meta{{"TITLE", "T"}} << file << QStringLiteral("Broken")
+                                  << "Title: " + font + "T<br></font><br>Message:  " + font + "Broken</font>";
     QTest::newRow("nothing at all") << Meta{} << QUrl() << QString() << QString();
     // Tags and messages are the media's and the back end's words, never markup.
     QTest::newRow("markup in tags and message is text")
         << Meta{{"TITLE", "<img src=x>"}, {"ARTIST", "Tom & <b>Jerry</b>"}} << file << QStringLiteral("<h1>Gone</h1>")
-        << "Title: " + font + "&lt;img src=x&gt;<br></font>Artist:  " + font + "Tom &amp; &lt;b&gt;Jerry&lt;/b&gt;</font>"
-               + "<br>Message:  " + font + "&lt;h1&gt;Gone&lt;/h1&gt;</font>";
+        << "Title: " + font + "&lt;img src=x&gt;<br></font>Artist:  " + font
+               + "Tom &amp; &lt;b&gt;Jerry&lt;/b&gt;</font>" + "<br>Message:  " + font
+               + "&lt;h1&gt;Gone&lt;/h1&gt;</font>";
     QTest::newRow("source name is cut, then escaped")
         << Meta{} << QUrl(QStringLiteral("http://127.0.0.1:1/?x=&&&&&&&&&&")) << QString()
         << "Url: " + font + "http://127.0.0.1:1/?x=" + QString("&amp;").repeated(8) + "...</font>";

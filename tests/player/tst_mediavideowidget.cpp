@@ -41,7 +41,10 @@ private:
 
     MediaPlayerProbe inspect() { return MediaPlayerProbe(*player); }
     MediaVideoWidget *video() { return inspect().videoWidget(); }
-    bool waitForState(Phonon::State state) { return QTest::qWaitFor([&] { return seenState == state; }, 20000); }
+    bool waitForState(Phonon::State state)
+    {
+        return QTest::qWaitFor([&] { return seenState == state; }, 20000);
+    }
     void playVideo();
     QAction *menuAction(const QString &menu, const QString &text);
 };
@@ -58,12 +61,11 @@ void MediaVideoWidgetTest::init()
 {
     player = new MediaPlayer;
     seenState = Phonon::StoppedState;
-    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this,
-            [this](Phonon::State state) {
-                seenState = state;
-                if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
-                    qDebug() << "state" << state;
-            });
+    connect(&inspect().mediaObject(), &Phonon::MediaObject::stateChanged, this, [this](Phonon::State state) {
+        seenState = state;
+        if (qEnvironmentVariableIsSet("MELODRIFT_TRACE_STATES"))
+            qDebug() << "state" << state;
+    });
     player->resize(400, 400);
     player->show();
     QVERIFY(QTest::qWaitForWindowExposed(player));
@@ -281,7 +283,11 @@ void MediaVideoWidgetTest::contextMenuPosition()
 
 void MediaVideoWidgetTest::aspectAndScaleFromTheMenu()
 {
-    const struct { const char *text; Phonon::VideoWidget::AspectRatio ratio; } aspects[] = {
+    const struct
+    {
+        const char *text;
+        Phonon::VideoWidget::AspectRatio ratio;
+    } aspects[] = {
         {"16/9", Phonon::VideoWidget::AspectRatio16_9},
         {"Scale", Phonon::VideoWidget::AspectRatioWidget},
         {"4/3", Phonon::VideoWidget::AspectRatio4_3},

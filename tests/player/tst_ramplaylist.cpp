@@ -38,14 +38,14 @@ void RamPlaylistTest::read_data()
     QTest::newRow("blank line, spaces, two urls")
         << QByteArray("http://127.0.0.1/a.ogg\n\n   \n  http://127.0.0.1/b.ogg  \n")
         << QStringList{"http://127.0.0.1/a.ogg", "http://127.0.0.1/b.ogg"};
-    QTest::newRow("last line without end") << QByteArray("file:///m/a.ogg\nfile:///m/b.ogg")
-                                           << QStringList{"file:///m/a.ogg", "file:///m/b.ogg"};
+    QTest::newRow("last line without end")
+        << QByteArray("file:///m/a.ogg\nfile:///m/b.ogg") << QStringList{"file:///m/a.ogg", "file:///m/b.ogg"};
     QTest::newRow("invalid lines skipped")
-        << QByteArray("http://[::1\nhttp://127.0.0.1/ok.ogg\n%zz://x\n")
-        << QStringList{"http://127.0.0.1/ok.ogg"};
+        << QByteArray("http://[::1\nhttp://127.0.0.1/ok.ogg\n%zz://x\n") << QStringList{"http://127.0.0.1/ok.ogg"};
     QTest::newRow("encoded bytes stay encoded")
         << QByteArray("http://127.0.0.1/my%20song.ogg\n") << QStringList{"http://127.0.0.1/my%20song.ogg"};
-    QTest::newRow("tabs trimmed") << QByteArray("\thttp://127.0.0.1/t.ogg\t\n") << QStringList{"http://127.0.0.1/t.ogg"};
+    QTest::newRow("tabs trimmed") << QByteArray("\thttp://127.0.0.1/t.ogg\t\n")
+                                  << QStringList{"http://127.0.0.1/t.ogg"};
     QTest::newRow("empty file") << QByteArray() << QStringList{};
     QTest::newRow("only white space") << QByteArray(" \n\t\n\n") << QStringList{};
 }
@@ -75,8 +75,7 @@ void RamPlaylistTest::filesInOrderAndUnreadableSkipped()
 {
     const QString first = write(QStringLiteral("one.ram"), "http://127.0.0.1/1.ogg\nhttp://127.0.0.1/2.ogg\n");
     const QString second = write(QStringLiteral("two.ram"), "http://127.0.0.1/3.ogg\n");
-    const QList<QUrl> urls = RamPlaylist::read(
-        QStringList{first, dir.filePath(QStringLiteral("missing.ram")), second});
+    const QList<QUrl> urls = RamPlaylist::read(QStringList{first, dir.filePath(QStringLiteral("missing.ram")), second});
     QCOMPARE(urls, (QList<QUrl>{QUrl("http://127.0.0.1/1.ogg"), QUrl("http://127.0.0.1/2.ogg"),
                                 QUrl("http://127.0.0.1/3.ogg")}));
 }

@@ -116,30 +116,34 @@ void SettingsDialogTest::runDialog(const std::function<void()> &change, bool ok)
 void SettingsDialogTest::videoControlsActAtOnceAndCancelRestores()
 {
     MediaVideoWidget *video = inspect().videoWidget();
-    runDialog([&] {
-        QCOMPARE(inspect().settingsDialog()->windowTitle(), QStringLiteral("Settings"));
-        inspect().setting<QSlider>("brightnessSlider")->setValue(5);
-        inspect().setting<QSlider>("contrastSlider")->setValue(-3);
-        inspect().setting<QComboBox>("aspectCombo")->setCurrentIndex(3);
-        inspect().setting<QComboBox>("scalemodeCombo")->setCurrentIndex(1);
-        // While the dialog is open the video already shows the change.
-        QTRY_COMPARE(video->brightness(), 0.625);
-        QCOMPARE(video->contrast(), -0.375);
-        QCOMPARE(video->aspectRatio(), Phonon::VideoWidget::AspectRatio16_9);
-        QCOMPARE(video->scaleMode(), Phonon::VideoWidget::ScaleAndCrop);
-    }, false);
+    runDialog(
+        [&] {
+            QCOMPARE(inspect().settingsDialog()->windowTitle(), QStringLiteral("Settings"));
+            inspect().setting<QSlider>("brightnessSlider")->setValue(5);
+            inspect().setting<QSlider>("contrastSlider")->setValue(-3);
+            inspect().setting<QComboBox>("aspectCombo")->setCurrentIndex(3);
+            inspect().setting<QComboBox>("scalemodeCombo")->setCurrentIndex(1);
+            // While the dialog is open the video already shows the change.
+            QTRY_COMPARE(video->brightness(), 0.625);
+            QCOMPARE(video->contrast(), -0.375);
+            QCOMPARE(video->aspectRatio(), Phonon::VideoWidget::AspectRatio16_9);
+            QCOMPARE(video->scaleMode(), Phonon::VideoWidget::ScaleAndCrop);
+        },
+        false);
     QCOMPARE(video->brightness(), 0.0);
     QCOMPARE(video->contrast(), 0.0);
     QCOMPARE(video->aspectRatio(), Phonon::VideoWidget::AspectRatioAuto);
     QCOMPARE(video->scaleMode(), Phonon::VideoWidget::FitInView);
 
     // The controls stay where the user left them.
-    runDialog([&] {
-        QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 5);
-        QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 3);
-        inspect().setting<QSlider>("hueSlider")->setValue(8);
-        inspect().setting<QSlider>("saturationSlider")->setValue(-8);
-    }, true);
+    runDialog(
+        [&] {
+            QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 5);
+            QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 3);
+            inspect().setting<QSlider>("hueSlider")->setValue(8);
+            inspect().setting<QSlider>("saturationSlider")->setValue(-8);
+        },
+        true);
     QCOMPARE(video->hue(), 1.0);
     QCOMPARE(video->saturation(), -1.0);
 }
@@ -152,15 +156,17 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
     video->setAspectRatio(Phonon::VideoWidget::AspectRatio4_3);
     QTRY_VERIFY(qAbs(video->brightness() - 0.3) < 0.01);
     DesktopSettings::setNotificationsEnabled(false);
-    runDialog([&] {
-        QVERIFY(!inspect().setting<QCheckBox>("notifyCheckBox")->isChecked());
-        inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(true);
-        QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
-        QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 2);
-        QCOMPARE(effectCombo()->itemText(0), QStringLiteral("<no effect>"));
-        QCOMPARE(effectCombo()->count(), effects.size() + 1);
-        QVERIFY(!inspect().setting<QToolButton>("effectButton")->isEnabled());
-    }, true);
+    runDialog(
+        [&] {
+            QVERIFY(!inspect().setting<QCheckBox>("notifyCheckBox")->isChecked());
+            inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(true);
+            QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
+            QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 2);
+            QCOMPARE(effectCombo()->itemText(0), QStringLiteral("<no effect>"));
+            QCOMPARE(effectCombo()->count(), effects.size() + 1);
+            QVERIFY(!inspect().setting<QToolButton>("effectButton")->isEnabled());
+        },
+        true);
     // Building wrote the quantised value back.
     QCOMPARE(video->brightness(), 0.25);
     QDialog *first = inspect().settingsDialog();
@@ -168,10 +174,12 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
 
     video->setBrightness(-0.5);
     QVERIFY(DesktopSettings::notificationsEnabled());
-    runDialog([&] {
-        QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
-        inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(false);
-    }, false);
+    runDialog(
+        [&] {
+            QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
+            inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(false);
+        },
+        false);
     QCOMPARE(inspect().settingsDialog(), first);
     QVERIFY(DesktopSettings::notificationsEnabled());
 }
@@ -180,10 +188,12 @@ void SettingsDialogTest::crossFadeCountsHalfSeconds()
 {
     Phonon::MediaObject &media = inspect().mediaObject();
     media.setTransitionTime(-1250);
-    runDialog([&] {
-        QCOMPARE(inspect().setting<QSlider>("crossFadeSlider")->value(), -2);
-        inspect().setting<QSlider>("crossFadeSlider")->setValue(3);
-    }, true);
+    runDialog(
+        [&] {
+            QCOMPARE(inspect().setting<QSlider>("crossFadeSlider")->value(), -2);
+            inspect().setting<QSlider>("crossFadeSlider")->setValue(3);
+        },
+        true);
     QCOMPARE(media.transitionTime(), 1500);
     runDialog([&] { inspect().setting<QSlider>("crossFadeSlider")->setValue(-20); }, true);
     QCOMPARE(media.transitionTime(), -10000);
@@ -195,20 +205,21 @@ void SettingsDialogTest::crossFadeCountsHalfSeconds()
 void SettingsDialogTest::devicesListedWithDescriptions()
 {
     const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();
-    runDialog([&] {
-        QComboBox *combo = inspect().setting<QComboBox>("deviceCombo");
-        QCOMPARE(combo->count(), devices.size());
-        for (int i = 0; i < devices.size(); ++i) {
-            const QString description = devices.at(i).description();
-            QCOMPARE(combo->itemText(i), description.isEmpty()
-                                             ? devices.at(i).name()
-                                             : devices.at(i).name() + " (" + description + ")");
-        }
-        if (!devices.isEmpty())
-            QCOMPARE(devices.value(combo->currentIndex()), inspect().audioOutput().outputDevice());
-        if (devices.size() > 1)
-            combo->setCurrentIndex(devices.size() - 1);
-    }, true);
+    runDialog(
+        [&] {
+            QComboBox *combo = inspect().setting<QComboBox>("deviceCombo");
+            QCOMPARE(combo->count(), devices.size());
+            for (int i = 0; i < devices.size(); ++i) {
+                const QString description = devices.at(i).description();
+                QCOMPARE(combo->itemText(i), description.isEmpty() ? devices.at(i).name()
+                                                                   : devices.at(i).name() + " (" + description + ")");
+            }
+            if (!devices.isEmpty())
+                QCOMPARE(devices.value(combo->currentIndex()), inspect().audioOutput().outputDevice());
+            if (devices.size() > 1)
+                combo->setCurrentIndex(devices.size() - 1);
+        },
+        true);
     if (devices.size() > 1)
         QCOMPARE(inspect().audioOutput().outputDevice(), devices.last());
 }
@@ -218,14 +229,16 @@ void SettingsDialogTest::chosenEffectGoesIntoThePathOnOk()
     if (effects.isEmpty())
         QSKIP("this back end offers no audio effects");
     QPointer<Phonon::Effect> chosen;
-    runDialog([&] {
-        effectCombo()->setCurrentIndex(1);
-        chosen = inspect().pendingEffect();
-        QVERIFY(chosen);
-        QCOMPARE(chosen->description(), effects.first());
-        QVERIFY(inspect().setting<QToolButton>("effectButton")->isEnabled());
-        QVERIFY(inspect().audioOutputPath().effects().isEmpty());
-    }, true);
+    runDialog(
+        [&] {
+            effectCombo()->setCurrentIndex(1);
+            chosen = inspect().pendingEffect();
+            QVERIFY(chosen);
+            QCOMPARE(chosen->description(), effects.first());
+            QVERIFY(inspect().setting<QToolButton>("effectButton")->isEnabled());
+            QVERIFY(inspect().audioOutputPath().effects().isEmpty());
+        },
+        true);
     if (!pathTakesEffects) {
         // Refused by the back end: the choice stays pending and alive.
         QVERIFY(inspect().audioOutputPath().effects().isEmpty());
@@ -251,10 +264,12 @@ void SettingsDialogTest::noEffectRemovesAndDeletesIt()
     runDialog([&] { effectCombo()->setCurrentIndex(1); }, true);
     QPointer<Phonon::Effect> inPath = inspect().audioOutputPath().effects().value(0);
     QVERIFY(inPath);
-    runDialog([&] {
-        effectCombo()->setCurrentIndex(0);
-        QVERIFY(!inspect().setting<QToolButton>("effectButton")->isEnabled());
-    }, true);
+    runDialog(
+        [&] {
+            effectCombo()->setCurrentIndex(0);
+            QVERIFY(!inspect().setting<QToolButton>("effectButton")->isEnabled());
+        },
+        true);
     QVERIFY(!inPath);
     QVERIFY(inspect().audioOutputPath().effects().isEmpty());
     QCOMPARE(inspect().pendingEffect(), nullptr);
@@ -266,12 +281,14 @@ void SettingsDialogTest::replacedPendingEffectIsDeleted()
     if (effects.size() < 2)
         QSKIP("needs two audio effects");
     QPointer<Phonon::Effect> first;
-    runDialog([&] {
-        effectCombo()->setCurrentIndex(1);
-        first = inspect().pendingEffect();
-        effectCombo()->setCurrentIndex(2);
-        QVERIFY(!first);
-    }, true);
+    runDialog(
+        [&] {
+            effectCombo()->setCurrentIndex(1);
+            first = inspect().pendingEffect();
+            effectCombo()->setCurrentIndex(2);
+            QVERIFY(!first);
+        },
+        true);
     QCOMPARE(inspect().audioOutputPath().effects().size(), 1);
     QCOMPARE(inspect().audioOutputPath().effects().first()->description(), effects.at(1));
     QCOMPARE(effectsAlive(), 1);
@@ -279,11 +296,13 @@ void SettingsDialogTest::replacedPendingEffectIsDeleted()
     // Choosing another effect and going back to the one in the path, then
     // OK: the path keeps its effect and no twin is left over.
     QPointer<Phonon::Effect> inPath = inspect().audioOutputPath().effects().first();
-    runDialog([&] {
-        effectCombo()->setCurrentIndex(1);
-        QVERIFY(inPath);
-        effectCombo()->setCurrentIndex(2);
-    }, true);
+    runDialog(
+        [&] {
+            effectCombo()->setCurrentIndex(1);
+            QVERIFY(inPath);
+            effectCombo()->setCurrentIndex(2);
+        },
+        true);
     QVERIFY(inPath);
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{inPath.data()});
     QCOMPARE(inspect().pendingEffect(), inPath.data());
@@ -337,29 +356,33 @@ void SettingsDialogTest::configureEffectKeepsOrRestoresParameters()
             QVERIFY(label->text().startsWith("<b>Description:</b><br>" + effects.at(index - 1).description()));
             Phonon::Effect *effect = inspect().pendingEffect();
             *before = effect->parameterValue(parameter);
-            const QVariant changed = parameter.type() == QVariant::Int
-                                         ? QVariant(before->toInt() == parameter.maximumValue().toInt()
-                                                        ? parameter.minimumValue().toInt()
-                                                        : parameter.maximumValue().toInt())
-                                         : QVariant(before->toDouble() == parameter.maximumValue().toDouble()
-                                                        ? parameter.minimumValue().toDouble()
-                                                        : parameter.maximumValue().toDouble());
+            const QVariant changed =
+                parameter.type() == QVariant::Int
+                    ? QVariant(before->toInt() == parameter.maximumValue().toInt() ? parameter.minimumValue().toInt()
+                                                                                   : parameter.maximumValue().toInt())
+                    : QVariant(before->toDouble() == parameter.maximumValue().toDouble()
+                                   ? parameter.minimumValue().toDouble()
+                                   : parameter.maximumValue().toDouble());
             effect->setParameterValue(parameter, changed);
             QVERIFY(effect->parameterValue(parameter) != *before);
-            dialog->findChild<QDialogButtonBox *>()->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+            dialog->findChild<QDialogButtonBox *>()
+                ->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)
+                ->click();
         });
         inspect().setting<QToolButton>("effectButton")->click();
         QVERIFY(seen);
     };
 
-    runDialog([&] {
-        effectCombo()->setCurrentIndex(index);
-        QVariant before;
-        configure(false, &before);
-        QCOMPARE(inspect().pendingEffect()->parameterValue(parameter), before);
-        configure(true, &before);
-        QVERIFY(inspect().pendingEffect()->parameterValue(parameter) != before);
-    }, true);
+    runDialog(
+        [&] {
+            effectCombo()->setCurrentIndex(index);
+            QVariant before;
+            configure(false, &before);
+            QCOMPARE(inspect().pendingEffect()->parameterValue(parameter), before);
+            configure(true, &before);
+            QVERIFY(inspect().pendingEffect()->parameterValue(parameter) != before);
+        },
+        true);
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{inspect().pendingEffect()});
     // Each call built its own dialog and took it down again.
     const QWidgetList windows = QApplication::topLevelWidgets();

@@ -20,7 +20,10 @@ namespace {
 class Watchdog : public QThread
 {
 public:
-    explicit Watchdog(int seconds) : limit(seconds) {}
+    explicit Watchdog(int seconds)
+        : limit(seconds)
+    {
+    }
     ~Watchdog() override
     {
         requestInterruption();
@@ -112,9 +115,9 @@ void WebKitNetworkPlaybackTest::networkMediaPlaysBesideTheWebEngine()
     QWebView view;
     const QUrl song = service.url(QStringLiteral("media/low-tide.ogg"));
     QSignalSpy loaded(&view, &QWebView::loadFinished);
-    view.setHtml(QStringLiteral("<html><body><audio id='a' preload='auto' src='%1'></audio></body></html>")
-                     .arg(song.toString()),
-                 service.baseUrl());
+    view.setHtml(
+        QStringLiteral("<html><body><audio id='a' preload='auto' src='%1'></audio></body></html>").arg(song.toString()),
+        service.baseUrl());
     view.show();
     QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
     view.page()->mainFrame()->evaluateJavaScript(QStringLiteral("document.getElementById('a').load()"));

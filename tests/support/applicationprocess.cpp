@@ -26,14 +26,18 @@ bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment 
 
 bool ApplicationProcess::waitForControls(int timeoutMs)
 {
-    return QTest::qWaitFor([this] {
-        return process.state() == QProcess::Running && playerctl({QStringLiteral("status")}) == QLatin1String("Stopped");
-    }, timeoutMs);
+    return QTest::qWaitFor(
+        [this] {
+            return process.state() == QProcess::Running
+                   && playerctl({QStringLiteral("status")}) == QLatin1String("Stopped");
+        },
+        timeoutMs);
 }
 
 QString ApplicationProcess::finish(int withinMs)
 {
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(int(qMax<qint64>(0, withinMs - clock.elapsed())))) {
+    if (process.state() != QProcess::NotRunning
+        && !process.waitForFinished(int(qMax<qint64>(0, withinMs - clock.elapsed())))) {
         process.kill();
         process.waitForFinished(5000);
         return QStringLiteral("still running after %1 ms:\n%2").arg(withinMs).arg(output());
@@ -47,9 +51,9 @@ QString ApplicationProcess::finish(int withinMs)
 
 QString ApplicationProcess::quit(int withinMs)
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.mpris.MediaPlayer2.melodrift"),
-                                                             QStringLiteral("/org/mpris/MediaPlayer2"),
-                                                             QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.mpris.MediaPlayer2.melodrift"), QStringLiteral("/org/mpris/MediaPlayer2"),
+        QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)
         return QStringLiteral("Quit failed: ") + reply.errorMessage();
@@ -66,7 +70,8 @@ QString ApplicationProcess::output()
 QString ApplicationProcess::playerctl(const QStringList &arguments)
 {
     QProcess client;
-    client.start(QStringLiteral("playerctl"), QStringList{QStringLiteral("-p"), QStringLiteral("melodrift")} + arguments);
+    client.start(QStringLiteral("playerctl"),
+                 QStringList{QStringLiteral("-p"), QStringLiteral("melodrift")} + arguments);
     if (!client.waitForFinished(10000))
         return QStringLiteral("playerctl did not answer");
     const QByteArray out = client.exitCode() == 0 ? client.readAllStandardOutput() : client.readAllStandardError();

@@ -29,8 +29,8 @@ Service serviceOf(BusStandIn::Kind kind)
 bool addMethod(const Service &service, const QString &method, const QString &in, const QString &out,
                const QString &code)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(service.name, service.path, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                                       QStringLiteral("AddMethod"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service.name, service.path, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"));
     call << service.interface << method << in << out << code;
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)
@@ -71,10 +71,12 @@ bool BusStandIn::start(int timeoutMs)
                          QStringLiteral("self.cookies = getattr(self, 'cookies', 0) + 1\nret = self.cookies"))
                && addMethod(service, QStringLiteral("UnInhibit"), QStringLiteral("u"), QString(), QString());
     case Portal:
-        return addMethod(service, QStringLiteral("Inhibit"), QStringLiteral("sua{sv}"), QStringLiteral("o"),
-                         QStringLiteral("self.requests = getattr(self, 'requests', 0) + 1\n"
-                                        "ret = dbus.ObjectPath('/org/freedesktop/portal/desktop/request/melodrift/%d' % self.requests)\n"
-                                        "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, [('Close', '', '', '')])"));
+        return addMethod(
+            service, QStringLiteral("Inhibit"), QStringLiteral("sua{sv}"), QStringLiteral("o"),
+            QStringLiteral(
+                "self.requests = getattr(self, 'requests', 0) + 1\n"
+                "ret = dbus.ObjectPath('/org/freedesktop/portal/desktop/request/melodrift/%d' % self.requests)\n"
+                "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, [('Close', '', '', '')])"));
     case Notifications:
         break;
     }

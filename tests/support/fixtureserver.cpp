@@ -40,21 +40,19 @@ QStringList FixtureServer::requests() const
     return body.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-bool FixtureServer::makeCertificate(const QString &certFile, const QString &keyFile,
-                                    const QString &commonName, const QStringList &extraOptions)
+bool FixtureServer::makeCertificate(const QString &certFile, const QString &keyFile, const QString &commonName,
+                                    const QStringList &extraOptions)
 {
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     openssl.start(QStringLiteral("openssl"),
                   QStringList{QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-nodes"),
-                              QStringLiteral("-newkey"), QStringLiteral("ec"),
-                              QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                              QStringLiteral("-days"), QStringLiteral("2"),
-                              QStringLiteral("-subj"), QStringLiteral("/CN=") + commonName,
+                              QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                              QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-days"),
+                              QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=") + commonName,
                               QStringLiteral("-keyout"), keyFile, QStringLiteral("-out"), certFile}
                       + extraOptions);
-    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit
-           && openssl.exitCode() == 0;
+    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit && openssl.exitCode() == 0;
 }
 
 QByteArray FixtureServer::pattern(qint64 offset, qint64 length)
@@ -87,7 +85,9 @@ bool FixtureServer::fileHoldsPattern(const QString &path, qint64 size, QString *
         const QByteArray read = file.read(chunk);
         if (read != pattern(offset, qMin(chunk, size - offset))) {
             *why = QStringLiteral("%1 differs from the served bytes within bytes %2 to %3")
-                       .arg(path).arg(offset).arg(offset + chunk);
+                       .arg(path)
+                       .arg(offset)
+                       .arg(offset + chunk);
             return false;
         }
     }

@@ -27,8 +27,8 @@ public:
 
     // Writes a self-signed certificate for `commonName` and its key with
     // openssl; `extraOptions` go to "openssl req".
-    static bool makeCertificate(const QString &certFile, const QString &keyFile,
-                                const QString &commonName, const QStringList &extraOptions = {});
+    static bool makeCertificate(const QString &certFile, const QString &keyFile, const QString &commonName,
+                                const QStringList &extraOptions = {});
 
     // The body the server sends for /bytes/<size>, rebuilt here.
     static QByteArray pattern(qint64 offset, qint64 length);

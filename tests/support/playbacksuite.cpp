@@ -72,11 +72,13 @@ void App::close()
             player->stop();
     }
     // One that does not stop in time is deleted all the same.
-    (void)QTest::qWaitFor([this] {
-        return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
-            return !player || player->state() == Phonon::StoppedState;
-        });
-    }, 5000);
+    (void)QTest::qWaitFor(
+        [this] {
+            return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
+                return !player || player->state() == Phonon::StoppedState;
+            });
+        },
+        5000);
     QTest::qWait(250);
     for (const QPointer<MediaPlayer> &player : qAsConst(seen))
         delete player.data();

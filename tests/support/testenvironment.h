@@ -33,16 +33,16 @@ TestEnvironment &environment();
 void setEnvironment(TestEnvironment *env);
 } // namespace TestSupport
 
-#define MELODRIFT_TEST_MAIN(TestObject)                  \
-    int main(int argc, char **argv)                      \
-    {                                                    \
-        TestEnvironment env;                             \
-        TestSupport::setEnvironment(&env);               \
-        QApplication app(argc, argv);                    \
-        app.setAttribute(Qt::AA_Use96Dpi, true);         \
-        TestObject tc;                                   \
-        QTEST_SET_MAIN_SOURCE_PATH                       \
-        return QTest::qExec(&tc, argc, argv);            \
+#define MELODRIFT_TEST_MAIN(TestObject)          \
+    int main(int argc, char **argv)              \
+    {                                            \
+        TestEnvironment env;                     \
+        TestSupport::setEnvironment(&env);       \
+        QApplication app(argc, argv);            \
+        app.setAttribute(Qt::AA_Use96Dpi, true); \
+        TestObject tc;                           \
+        QTEST_SET_MAIN_SOURCE_PATH               \
+        return QTest::qExec(&tc, argc, argv);    \
     }
 
 #endif // TESTENVIRONMENT_H

@@ -12,8 +12,8 @@ QString run(const QString &program, const QStringList &arguments, const QString 
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0 || !QFile::exists(output)) {
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0
+        || !QFile::exists(output)) {
         qWarning("%s failed: %s", qPrintable(program), process.readAll().constData());
         return QString();
     }
@@ -23,12 +23,11 @@ QString run(const QString &program, const QStringList &arguments, const QString 
 
 namespace TestMedia {
 
-QString song(const QString &dir, const QString &name, double seconds, const QString &title,
-             const QString &artist)
+QString song(const QString &dir, const QString &name, double seconds, const QString &title, const QString &artist)
 {
     const QString path = QDir(dir).absoluteFilePath(name);
-    QStringList arguments{QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                          QStringLiteral("-c"), QStringLiteral("2")};
+    QStringList arguments{QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                          QStringLiteral("2")};
     QStringList comments;
     if (!title.isEmpty())
         comments << QStringLiteral("TITLE=") + title;
@@ -47,14 +46,19 @@ QString video(const QString &dir, const QString &name, int frames, bool sound)
 {
     const QString path = QDir(dir).absoluteFilePath(name);
     // 1470 samples at 44100 Hz last one frame.
-    const QString tone = QStringLiteral(
-        "audiotestsrc num-buffers=%1 samplesperbuffer=1470 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
-        "vorbisenc ! queue ! mux. ").arg(frames);
-    const QString pipeline = QStringLiteral(
-        "videotestsrc num-buffers=%1 ! video/x-raw,width=160,height=120,framerate=30/1 ! theoraenc ! queue ! mux. "
-        "%2oggmux name=mux ! filesink location=%3").arg(frames).arg(sound ? tone : QString(), path);
-    return run(QStringLiteral("gst-launch-1.0"),
-               QStringList{QStringLiteral("-q")} + pipeline.split(QLatin1Char(' ')), path);
+    const QString tone =
+        QStringLiteral(
+            "audiotestsrc num-buffers=%1 samplesperbuffer=1470 ! audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
+            "vorbisenc ! queue ! mux. ")
+            .arg(frames);
+    const QString pipeline =
+        QStringLiteral(
+            "videotestsrc num-buffers=%1 ! video/x-raw,width=160,height=120,framerate=30/1 ! theoraenc ! queue ! mux. "
+            "%2oggmux name=mux ! filesink location=%3")
+            .arg(frames)
+            .arg(sound ? tone : QString(), path);
+    return run(QStringLiteral("gst-launch-1.0"), QStringList{QStringLiteral("-q")} + pipeline.split(QLatin1Char(' ')),
+               path);
 }
 
 QString noise(const QString &dir, const QString &name, int bytes)

@@ -10,8 +10,8 @@
 namespace TestMedia {
 
 // Ogg Vorbis tone with TITLE and ARTIST comments (either may be empty to leave it out).
-QString song(const QString &dir, const QString &name, double seconds,
-             const QString &title = QString(), const QString &artist = QString());
+QString song(const QString &dir, const QString &name, double seconds, const QString &title = QString(),
+             const QString &artist = QString());
 
 // Ogg Theora video of the given number of 30 fps frames, 160 by 120, with
 // a Vorbis tone as long when `sound` (the back ends handle the volume of a

@@ -25,8 +25,8 @@ const QByteArray expectedAgent("Mozilla/5.0 (SymbianOS/9.4; U; Series60/5.0 wind
 class OpenPage : public MWebPage
 {
 public:
-    using MWebPage::MWebPage;
     using MWebPage::javaScriptConsoleMessage;
+    using MWebPage::MWebPage;
     using MWebPage::userAgentForUrl;
 };
 
@@ -113,9 +113,9 @@ void TestMWebPage::agentOnEveryRequestOfThePage()
     service.fetch(QStringLiteral("requests?clear=1"));
     QVERIFY(load(service.startPage()));
     // A request of page script, after the page and its sub-resources.
-    const QVariant status = page->mainFrame()->evaluateJavaScript(QStringLiteral(
-        "var x = new XMLHttpRequest(); x.open('GET', '/status/200?body=from-script', false);"
-        "x.send(); x.status"));
+    const QVariant status = page->mainFrame()->evaluateJavaScript(
+        QStringLiteral("var x = new XMLHttpRequest(); x.open('GET', '/status/200?body=from-script', false);"
+                       "x.send(); x.status"));
     QCOMPARE(status.toInt(), 200);
 
     const QJsonArray log = QJsonDocument::fromJson(service.fetch(QStringLiteral("requests"))).array();
@@ -128,10 +128,9 @@ void TestMWebPage::agentOnEveryRequestOfThePage()
                  qPrintable(path + QStringLiteral(" was sent as \"")
                             + request.value(QStringLiteral("user_agent")).toString() + QLatin1Char('"')));
     }
-    const QStringList wanted{QStringLiteral("/charts/v3.6w_pro/cutter11.php"),
-                             QStringLiteral("/charts/v3.6w_pro/chart.css"),
-                             QStringLiteral("/charts/v3.6w_pro/chart.js"),
-                             QStringLiteral("/status/200?body=from-script")};
+    const QStringList wanted{
+        QStringLiteral("/charts/v3.6w_pro/cutter11.php"), QStringLiteral("/charts/v3.6w_pro/chart.css"),
+        QStringLiteral("/charts/v3.6w_pro/chart.js"), QStringLiteral("/status/200?body=from-script")};
     for (const QString &path : wanted)
         QVERIFY2(paths.contains(path), qPrintable(path + QStringLiteral(" was never requested")));
 }
@@ -192,8 +191,8 @@ void TestMWebPage::consoleMessageText_data()
                            << QStringLiteral("http://127.0.0.1:8650/charts/v3.6w_pro/chart.js")
                            << QStringLiteral("\"chart ready on line:27 Source:"
                                              "http://127.0.0.1:8650/charts/v3.6w_pro/chart.js\"");
-    QTest::newRow("line 0, empty source") << QStringLiteral("hello") << 0 << QString()
-                                          << QStringLiteral("\"hello on line:0 Source:\"");
+    QTest::newRow("line 0, empty source")
+        << QStringLiteral("hello") << 0 << QString() << QStringLiteral("\"hello on line:0 Source:\"");
     QTest::newRow("empty message") << QString() << 5 << QStringLiteral("s.js")
                                    << QStringLiteral("\" on line:5 Source:s.js\"");
     QTest::newRow("negative line") << QStringLiteral("x") << -12 << QStringLiteral("y")

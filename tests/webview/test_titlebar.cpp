@@ -32,8 +32,8 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), fillColour);
         painter.setPen(textColour);
-        painter.drawText(QRect(QPoint(16, 0), QPoint(width() - 6, height() - 1)),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        painter.drawText(QRect(QPoint(16, 0), QPoint(width() - 6, height() - 1)), Qt::AlignLeft | Qt::AlignVCenter,
+                         text);
     }
 
 private:
@@ -190,8 +190,7 @@ void TestTitleBar::secondIdleReportRestartsDelay()
         bar->setProgress(0);
         const qint64 after = msUntilSlide(6000);
         QVERIFY2(after >= 0, "the bar never moved");
-        QVERIFY2(after >= earliestTimeout,
-                 qPrintable(QStringLiteral("slid %1 ms after the second report").arg(after)));
+        QVERIFY2(after >= earliestTimeout, qPrintable(QStringLiteral("slid %1 ms after the second report").arg(after)));
         return;
     }
     QSKIP("the machine was too slow to place the second report within the delay");
