@@ -24,7 +24,12 @@ trap 'rm -f "$results"' EXIT
 status=0
 run() {
   echo "== $*" >&2
-  "$@" | tee /dev/stderr | grep '^result' >>"$results" || status=1
+  local out
+  out=$(mktemp)
+  "$@" | tee "$out" >&2
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  grep '^result' "$out" >>"$results"
+  rm -f "$out"
 }
 run python3 "$here/startup/startup.py"
 run "$build/bench/bridge/bench_bridge"
