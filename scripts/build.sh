@@ -4,5 +4,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${MELODRIFT_BUILD_DIR:-$root/build}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 cmake -S "$root" -B "$build" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build, and the formatting check
-  cmake g++ make pkg-config clang-format
+  cmake g++ make pkg-config clang-format ccache
   qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev
   libphonon4qt5-dev libphonon4qt5experimental-dev
   libgstreamer1.0-dev
