@@ -4,6 +4,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${MELODRIFT_BUILD_DIR:-$root/build}"
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR=1
 cmake -S "$root" -B "$build" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

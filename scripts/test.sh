@@ -16,9 +16,9 @@ if [ "${1:-}" = --quick ]; then
   quick=1
   shift
 fi
-# Paths below the clone are hashed relative to it, so ccache serves a clone
-# in another folder as well.
-export CCACHE_BASEDIR="$root"
+# Paths below the clone are hashed relative to it, and not the folder the
+# compiler runs in, so ccache serves a clone in another folder as well.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 status=0
 step() {
   local name=$1 start=$SECONDS
