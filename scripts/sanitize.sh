@@ -12,8 +12,10 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${MELODRIFT_ASAN_BUILD_DIR:-$root/build-asan}"
 
+# -O1 as the sanitizers advise, and line tables only: enough for file and
+# line in every report, at about two thirds of the compile time.
 cmake -S "$root" -B "$build" -DMELODRIFT_SANITIZE=ON -DMELODRIFT_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" >/dev/null || exit 1
 # Only the programs those suites run are built.
 cmake --build "$build" -j "$(nproc)" --target melodrift_sanitizer_suites || exit 1
 
