@@ -6,10 +6,11 @@ void ClockWatch::startPause(qint64 clock, qint64 at)
     pausedSince = at;
 }
 
-void ClockWatch::startPlaying()
+void ClockWatch::startPlaying(bool resumed)
 {
     playingClock = -1;
     standsSince = never;
+    resumedFrom = resumed ? pausedClock : never;
 }
 
 void ClockWatch::bufferNews(qint64 at)
@@ -30,8 +31,7 @@ ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64
         pausedSince = at;
         return ClockRuns;
     }
-    const bool buffering = lastBufferNews != never && at - lastBufferNews < strandedMs;
-    if (!pauseAsked && !buffering && at - pausedSince >= strandedMs) {
+    if (!pauseAsked && !buffering(at) && at - pausedSince >= strandedMs) {
         pausedSince = at;
         return Stranded;
     }
@@ -48,9 +48,15 @@ ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64
 // clock that has stood for longer than the media had left counts as
 // stranded: the back end also stops a video's clock for a while near its end,
 // and a seek then would drop the end.
+//
+// After a resumed pause, though, a clock that has not run once in 2 s is
+// stranded wherever it stands (seen at 0 and where the pause was, under
+// load): the media had been playing a moment before.
 ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at)
 {
     const bool stands = total > 0 && clock == playingClock;
+    if (playingClock != -1 && clock > playingClock)
+        resumedFrom = never;
     playingClock = clock;
     if (!stands) {
         standsSince = never;
@@ -63,9 +69,18 @@ ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool bac
     const qint64 stood = at - standsSince;
     if (clock >= total - endSlackMs)
         return stood >= heldEndMs && queueEmpty ? EndHeld : Nothing;
+    if (resumedFrom != never && stood >= strandedMs && backEndPlays && !buffering(at)) {
+        standsSince = never;
+        return ResumeLost;
+    }
     if (stood >= total - clock + strandedMs && backEndPlays) {
         standsSince = never;
         return Stranded;
     }
     return Nothing;
+}
+
+bool ClockWatch::buffering(qint64 at) const
+{
+    return lastBufferNews != never && at - lastBufferNews < strandedMs;
 }

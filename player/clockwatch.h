@@ -8,7 +8,8 @@
 //
 // Phonon's GStreamer back end can strand a source: paused with nobody having
 // asked (its buffering messages arrived out of order), reported playing with
-// a clock that never moves, or standing at its end with the end held back.
+// a clock that never moves, whether from its start or from a resumed pause,
+// or standing at its end with the end held back.
 // The watch only judges; the player acts. Times are milliseconds on any
 // monotonic clock, so the judgement can be checked without a back end.
 class ClockWatch
@@ -23,6 +24,10 @@ public:
         Stranded,
         // The source stands at its end: it has ended.
         EndHeld,
+        // The clock has not run since playback resumed from a pause: it
+        // stands where the pause was, or at 0. Neither play() nor a seek
+        // moves such a pipeline; set up again, it plays from resumePoint().
+        ResumeLost,
     };
 
     // A pause nobody asked for, with no buffering news for this long, is not
@@ -38,8 +43,11 @@ public:
     static constexpr int heldEndMs = 1500;
 
     void startPause(qint64 clock, qint64 at);
-    void startPlaying();
+    // resumed: playback goes on from the pause last watched.
+    void startPlaying(bool resumed = false);
     void bufferNews(qint64 at);
+    // Where the pause was that playback resumed from.
+    qint64 resumePoint() const { return resumedFrom; }
 
     Verdict readPaused(qint64 clock, bool pauseAsked, qint64 at);
     Verdict readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at);
@@ -47,10 +55,13 @@ public:
 private:
     static constexpr qint64 never = -1;
 
+    bool buffering(qint64 at) const;
+
     qint64 pausedClock = 0;
     qint64 pausedSince = never;
     qint64 playingClock = -1;
     qint64 standsSince = never;
+    qint64 resumedFrom = never;
     qint64 lastBufferNews = never;
 };
 

@@ -77,6 +77,7 @@ void PlaybackCorrector::start(const Phonon::MediaSource &source)
     retriedSource = Phonon::MediaSource();
     failureText.clear();
     sourceStarted = false;
+    setUpAt = -1;
     ++starts;
     media.setCurrentSource(source);
     playWhenLoaded();
@@ -101,6 +102,7 @@ void PlaybackCorrector::play()
 void PlaybackCorrector::pause()
 {
     pauseAsked = true;
+    setUpAt = -1;
     const GStreamerTuning::PlayerCall call;
     media.pause();
 }
@@ -116,6 +118,7 @@ void PlaybackCorrector::playMedia()
 void PlaybackCorrector::stop()
 {
     playPending = false;
+    setUpAt = -1;
     stallTimer.stop();
     // A back end may still announce the end of a source it was told to
     // stop, and an end not yet announced is not one any more.
@@ -145,6 +148,8 @@ bool PlaybackCorrector::isLateReport(Phonon::State newstate, Phonon::State oldst
 
 void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
+    if (isSetUpReport(newstate))
+        return;
     if (isLateReport(newstate, oldstate)) {
         // The player goes on showing playback, and the clock tells whether
         // the media do play. The back end is not asked to play again: it
@@ -163,8 +168,8 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
         watchPausedClock();
         break;
     case Phonon::PlayingState:
+        startedPlaying(pauseAsked && oldstate == Phonon::PausedState);
         pauseAsked = false;
-        startedPlaying();
         break;
     default:
         pauseAsked = false;
@@ -195,14 +200,14 @@ void PlaybackCorrector::show(Phonon::State newstate, Phonon::State oldstate)
         emit stateChanged(newstate, oldstate);
 }
 
-void PlaybackCorrector::startedPlaying()
+void PlaybackCorrector::startedPlaying(bool resumed)
 {
     stallTimer.stop();
     sourceStarted = true;
     // VLC does not always announce that a new source has no video, which
     // would leave an empty video area where the information belongs.
     emit hasVideoChanged(media.hasVideo());
-    watchPlayingClock();
+    watchPlayingClock(resumed);
 }
 
 void PlaybackCorrector::handleError()
@@ -256,9 +261,9 @@ void PlaybackCorrector::watchPausedClock()
     clockTimer.start(clockIntervalMs);
 }
 
-void PlaybackCorrector::watchPlayingClock()
+void PlaybackCorrector::watchPlayingClock(bool resumed)
 {
-    clockWatch.startPlaying();
+    clockWatch.startPlaying(resumed);
     lastTick = -1;
     awaitClockMoving(media.currentTime());
 }
@@ -311,6 +316,9 @@ void PlaybackCorrector::checkClock()
     case ClockWatch::EndHeld:
         endHeldSource();
         break;
+    case ClockWatch::ResumeLost:
+        setUpAgain(clockWatch.resumePoint());
+        break;
     }
 }
 
@@ -322,6 +330,37 @@ void PlaybackCorrector::prerollAgain(qint64 position)
                 << "of" << media.totalTime() << "ms, prerolling again:" << media.currentSource().url();
     media.seek(position);
     playMedia();
+}
+
+// A stop and a play set the pipeline up again; the stop, the preroll and the
+// seek are the rescue's own and not shown: the player goes on showing
+// playback.
+void PlaybackCorrector::setUpAgain(qint64 position)
+{
+    rescueLog() << "stranded after a pause, at" << media.currentTime() << "; setting up again to play on from"
+                << position << "ms:" << media.currentSource().url();
+    clockTimer.stop();
+    setUpAt = position;
+    media.stop();
+    playMedia();
+}
+
+bool PlaybackCorrector::isSetUpReport(Phonon::State newstate)
+{
+    if (setUpAt < 0)
+        return false;
+    if (newstate != Phonon::PlayingState && newstate != Phonon::ErrorState)
+        return true;
+    if (newstate == Phonon::PlayingState) {
+        // Seeking is left until the back end has returned from its report,
+        // and to the source set up.
+        QTimer::singleShot(0, this, [this, position = setUpAt, startsThen = starts] {
+            if (starts == startsThen)
+                media.seek(position);
+        });
+    }
+    setUpAt = -1;
+    return false;
 }
 
 void PlaybackCorrector::endHeldSource()

@@ -69,18 +69,20 @@ private:
     void playWhenLoaded();
     void playMedia();
     void forgetSource();
-    void startedPlaying();
+    void startedPlaying(bool resumed = false);
     void handleError();
     void giveUp();
     void mediaFinished();
     void bufferNews(int percent);
 
     void watchPausedClock();
-    void watchPlayingClock();
+    void watchPlayingClock(bool resumed);
     void awaitClockMoving(qint64 clock);
     void tick(qint64 time);
     void checkClock();
     void prerollAgain(qint64 position);
+    void setUpAgain(qint64 position);
+    bool isSetUpReport(Phonon::State newstate);
     void endHeldSource();
 
     Phonon::MediaObject &media;
@@ -104,6 +106,9 @@ private:
     ClockWatch clockWatch;
     QElapsedTimer monotonic;
     qint64 lastTick = -1;
+    // Where a source set up again goes on from, once it plays; -1 when none
+    // is.
+    qint64 setUpAt = -1;
 };
 
 #endif // PLAYBACKCORRECTOR_H

@@ -44,6 +44,8 @@ private slots:
     void playingClock_data();
     void playingClock();
     void playingAgainForgetsWhereTheClockStood();
+    void resumeThatNeverRuns_data();
+    void resumeThatNeverRuns();
 };
 
 void ClockWatchTest::pauseNobodyAskedForIsStrandedAfterTwoSeconds()
@@ -157,6 +159,53 @@ void ClockWatchTest::playingAgainForgetsWhereTheClockStood()
     QCOMPARE(watch.readPlaying(400, 3000, true, true, 6500), ClockWatch::Nothing);
     QCOMPARE(watch.readPlaying(400, 3000, true, true, 11000), ClockWatch::Nothing);
     QCOMPARE(watch.readPlaying(400, 3000, true, true, 11100), ClockWatch::Stranded);
+}
+
+void ClockWatchTest::resumeThatNeverRuns_data()
+{
+    QTest::addColumn<QList<qint64>>("clocks");
+    QTest::addColumn<bool>("backEndPlays");
+    QTest::addColumn<ClockWatch::Verdict>("verdict");
+    QTest::addColumn<qint64>("at");
+
+    // Paused at 4000 of a 30 s song; the clock is read from 500 ms on,
+    // standing at its last reading. It first stands at the third (1000 ms).
+    QTest::newRow("fallen to 0: stranded two seconds after it first stands")
+        << QList<qint64>{0} << true << ClockWatch::ResumeLost << qint64(3000);
+    QTest::newRow("standing where the pause was")
+        << QList<qint64>{4000} << true << ClockWatch::ResumeLost << qint64(3000);
+    QTest::newRow("ran once, then stands: judged as any playing clock")
+        << QList<qint64>{4000, 4300} << true << ClockWatch::Stranded << qint64(29500);
+    QTest::newRow("the back end no longer says it plays")
+        << QList<qint64>{0} << false << ClockWatch::Nothing << qint64(-1);
+}
+
+void ClockWatchTest::resumeThatNeverRuns()
+{
+    QFETCH(QList<qint64>, clocks);
+    QFETCH(bool, backEndPlays);
+    QFETCH(ClockWatch::Verdict, verdict);
+    QFETCH(qint64, at);
+
+    ClockWatch watch;
+    watch.startPause(4000, 0);
+    watch.startPlaying(true);
+    QCOMPARE(watch.resumePoint(), qint64(4000));
+    const Judgement judged = firstJudgement(
+        [&](qint64 now) {
+            const qint64 clock = clocks.value(int(now / interval) - 1, clocks.last());
+            return now == 0 ? ClockWatch::Nothing : watch.readPlaying(clock, 30000, backEndPlays, true, now);
+        },
+        60000);
+    QCOMPARE(judged.verdict, verdict);
+    QCOMPARE(judged.at, at);
+
+    // Resumed anew, with data arriving, a clock that stands is not judged.
+    watch.startPlaying(true);
+    watch.bufferNews(103000);
+    QCOMPARE(watch.readPlaying(0, 30000, true, true, 100000), ClockWatch::Nothing);
+    QCOMPARE(watch.readPlaying(0, 30000, true, true, 100500), ClockWatch::Nothing);
+    QCOMPARE(watch.readPlaying(0, 30000, true, true, 104600), ClockWatch::Nothing);
 }
 
 QTEST_APPLESS_MAIN(ClockWatchTest)
