@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
@@ -28,6 +29,7 @@ const char nextItemScript[] = "player(ge('var').value-(-1),1);";
 
 // Bounds on what the page can make the application fetch and hold for it.
 const int maxAnswerBytes = 64 * 1024 * 1024;
+const int maxAnswerScriptChars = 64 * 1024 * 1024;
 const int maxPendingLookups = 32;
 const int lookupStallMs = 60 * 1000;
 
@@ -39,6 +41,23 @@ bool isLookupAllowed(const QUrl &url)
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+// Some mail programs attach whatever local file an "attach" or "attachment"
+// field of a mail address names. Decoded until nothing changes, so no
+// spelling of the field slips through.
+bool carriesAttachment(const QUrl &url)
+{
+    QString text = url.toString(QUrl::FullyEncoded);
+    for (int round = 0; round < 8; ++round) {
+        const QString decoded = QUrl::fromPercentEncoding(text.toUtf8());
+        if (decoded == text)
+            break;
+        text = decoded;
+    }
+    static const QRegularExpression field(QStringLiteral("[?&;]\\s*attach(ment)?\\s*="),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return text.contains(field);
+}
+
 bool isOutsideLink(const QUrl &url)
 {
     // The desktop runs whatever handler a scheme names: local files would be
@@ -46,7 +65,9 @@ bool isOutsideLink(const QUrl &url)
     // ms-msdt start programs. Only web and mail addresses leave.
     static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
                                      QStringLiteral("mailto")};
-    return url.isValid() && schemes.contains(url.scheme().toLower());
+    if (!url.isValid() || !schemes.contains(url.scheme().toLower()))
+        return false;
+    return url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0 || !carriesAttachment(url);
 }
 
 // What the page may hand to a player or to the desktop's player: a network
@@ -95,7 +116,10 @@ BrowserView::~BrowserView()
 QString BrowserView::errorPage()
 {
     const QString indent = QStringLiteral("        ");
-    const QString start = Paths::startPageUrl().toString();
+    // The start page comes from configuration; in the link's single-quoted
+    // attribute it must stay an address.
+    const QString start =
+        Paths::startPageUrl().toString().toHtmlEscaped().replace(QLatin1Char('\''), QLatin1String("&#39;"));
     // One line per line of the page's source.
     // clang-format off
     return QStringLiteral("\t") + indent + QStringLiteral("<html>")
@@ -117,10 +141,10 @@ void BrowserView::setupWebView()
     connect(webView, &QGraphicsWebView::loadProgress, this, &BrowserView::setProgress);
     connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::finish);
 
-    auto *page = new MWebPage(webView);
-    page->setPalette(QPalette(Qt::black));
-    page->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
-    webView->setPage(page);
+    webPage = new MWebPage(webView);
+    webPage->setPalette(QPalette(Qt::black));
+    webPage->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
+    webView->setPage(webPage);
 }
 
 void BrowserView::loadStartPage()
@@ -128,7 +152,6 @@ void BrowserView::loadStartPage()
     webView->setUrl(Paths::startPageUrl());
     QWebFrame *frame = webView->page()->mainFrame();
     connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &BrowserView::windowObjectCleared);
-    connect(frame, &QWebFrame::loadStarted, this, &BrowserView::mainFrameLoadStarted);
 }
 
 // The engine clears the window object when a new page's document arrives,
@@ -162,13 +185,7 @@ void BrowserView::addJSObject()
 
 bool BrowserView::holdsChartPage() const
 {
-    return errorPageShown || trust.trusts(webView->page()->mainFrame()->url());
-}
-
-void BrowserView::mainFrameLoadStarted()
-{
-    if (!loadingErrorPage)
-        errorPageShown = false;
+    return trust.trusts(webView->page()->mainFrame()->url());
 }
 
 void BrowserView::start()
@@ -186,14 +203,19 @@ void BrowserView::finish(bool ok)
 {
     progress = 0;
     updateTitleBar();
-    if (!ok) {
-        // The error page is known by this flag, never by its empty address,
-        // which other pages can have too. The engine loads it within setHtml.
-        errorPageShown = true;
-        loadingErrorPage = true;
-        webView->setHtml(errorPage(), QUrl());
-        loadingErrorPage = false;
-    }
+    // A failed frame inside the page, or a load the page stopped or replaced
+    // itself, leaves the page as it is. The engine is still winding the
+    // failed load up here and would drop a page loaded now.
+    if (!ok && webPage->mainFrameUnreachable())
+        QMetaObject::invokeMethod(this, &BrowserView::showErrorPage, Qt::QueuedConnection);
+}
+
+// The error page is known by its own address, which no network page can have.
+void BrowserView::showErrorPage()
+{
+    // Unless something else has started loading since.
+    if (webPage->mainFrameUnreachable())
+        webView->setHtml(errorPage(), PageTrust::errorPageUrl());
 }
 
 void BrowserView::updateTitleBar()
@@ -365,8 +387,9 @@ void BrowserView::answer(QNetworkReply *reply, LookupKind kind)
     if (!reply->isRunning() && reply->error() == QNetworkReply::OperationCanceledError)
         qDebug() << "Lookup made no progress for 60 s, answered with the" << body.size()
                  << "bytes that arrived:" << reply->url().toString();
+    const QUrl source = reply->url();
     endLookup(reply, kind);
-    answerPage(kind, body);
+    answerPage(kind, std::move(body), source);
 }
 
 // A reply answered early must not answer again.
@@ -382,24 +405,60 @@ void BrowserView::endLookup(QNetworkReply *reply, LookupKind kind)
     reply->deleteLater();
 }
 
-void BrowserView::answerPage(LookupKind kind, const QByteArray &body)
+namespace {
+
+// Escaped, a byte can cost six characters of script, and the engine copies
+// the script again: the bound is on what the page is handed, not on bytes.
+bool costsTooMuch(qint64 scriptChars, const QUrl &source)
 {
-    if (kind == YoutubeLookup) {
-        QString script = QStringLiteral("process_youtube(");
-        ScriptString::appendLiteral(script, ScriptString::answerView(body));
-        script += QLatin1Char(')');
-        evaluateInChartPage(script, "process_youtube");
-    } else {
-        // Built in place: answers can be many megabytes, and every
-        // intermediate copy of one costs as much as its evaluation.
-        const QByteArray base64 = body.toBase64();
-        const QLatin1String head("process_ajax(window.atob('");
-        const QLatin1String tail("') );");
-        QString script;
-        script.reserve(head.size() + base64.size() + tail.size());
-        script.append(head).append(QLatin1String(base64)).append(tail);
-        evaluateInChartPage(script, "process_ajax");
+    if (scriptChars <= maxAnswerScriptChars)
+        return false;
+    qDebug() << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
+             << source.toString();
+    return true;
+}
+
+QString youtubeScript(const QByteArray &body, const QUrl &source)
+{
+    QLatin1String text = ScriptString::answerView(body);
+    qint64 cost = ScriptString::literalLength(text);
+    if (costsTooMuch(cost, source)) {
+        text = QLatin1String();
+        cost = 0;
     }
+    const QLatin1String head("process_youtube(");
+    QString script;
+    script.reserve(head.size() + int(cost) + 3);
+    script.append(head);
+    ScriptString::appendLiteral(script, text);
+    script += QLatin1Char(')');
+    return script;
+}
+
+QString ajaxScript(const QByteArray &body, const QUrl &source)
+{
+    // Built in place: answers can be many megabytes, and every
+    // intermediate copy of one costs as much as its evaluation.
+    QByteArray base64 = body.toBase64();
+    if (costsTooMuch(base64.size(), source))
+        base64.clear();
+    const QLatin1String head("process_ajax(window.atob('");
+    const QLatin1String tail("') );");
+    QString script;
+    script.reserve(head.size() + base64.size() + tail.size());
+    script.append(head).append(QLatin1String(base64)).append(tail);
+    return script;
+}
+
+} // namespace
+
+void BrowserView::answerPage(LookupKind kind, QByteArray body, const QUrl &source)
+{
+    // The answer's bytes are let go before the engine makes its own copies.
+    const bool youtube = kind == YoutubeLookup;
+    const QString script = youtube ? youtubeScript(body, source) : ajaxScript(body, source);
+    body = QByteArray();
+    evaluateInChartPage(script, youtube ? "process_youtube" : "process_ajax");
 }
 
 void BrowserView::launchMarket(QString location)

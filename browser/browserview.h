@@ -13,6 +13,7 @@
 
 class HttpWindow;
 class MediaPlayer;
+class MWebPage;
 class MWebView;
 class PlayerBridge;
 class QNetworkReply;
@@ -78,7 +79,7 @@ private slots:
     void updateTitleBar();
     void closeMedia();
     void windowObjectCleared();
-    void mainFrameLoadStarted();
+    void showErrorPage();
     void prepareListeningPlayer();
 
 protected:
@@ -97,10 +98,11 @@ private:
     void collect(QNetworkReply *reply, LookupKind kind);
     void answer(QNetworkReply *reply, LookupKind kind);
     void endLookup(QNetworkReply *reply, LookupKind kind);
-    void answerPage(LookupKind kind, const QByteArray &body);
+    void answerPage(LookupKind kind, QByteArray body, const QUrl &source = QUrl());
     void evaluateInChartPage(const QString &script, const char *what);
 
     MWebView *webView = nullptr;
+    MWebPage *webPage = nullptr;
     QNetworkAccessManager networkManager;
     QPointer<QNetworkReply> pendingReply;
     QGraphicsScene scene;
@@ -119,9 +121,6 @@ private:
 
     PageTrust trust;
     QPointer<PlayerBridge> bridge;
-    // From just before the error page loads until the next page starts loading.
-    bool errorPageShown = false;
-    bool loadingErrorPage = false;
     QString withheldFrom;
 };
 

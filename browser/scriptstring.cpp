@@ -14,37 +14,36 @@ void appendUnicodeEscape(QString &out, ushort code)
         out += QLatin1Char(hex[(code >> shift) & 0xf]);
 }
 
-void appendEscaped(QString &out, ushort code)
+// The two-character escape of the code units that have one; the others that
+// need escaping ("<" among them, which keeps "</script>" and "<!--" from
+// meaning anything to an HTML parser) are written as \uXXXX.
+QLatin1String shortEscape(ushort code)
 {
     switch (code) {
     case '\\':
-        out += QLatin1String("\\\\");
-        break;
+        return QLatin1String("\\\\");
     case '\'':
-        out += QLatin1String("\\'");
-        break;
+        return QLatin1String("\\'");
     case '"':
-        out += QLatin1String("\\\"");
-        break;
+        return QLatin1String("\\\"");
     case '\n':
-        out += QLatin1String("\\n");
-        break;
+        return QLatin1String("\\n");
     case '\r':
-        out += QLatin1String("\\r");
-        break;
+        return QLatin1String("\\r");
     case '\t':
-        out += QLatin1String("\\t");
-        break;
-    // "<" escaped keeps "</script>" and "<!--" from meaning anything to an HTML parser.
-    case '<':
-        appendUnicodeEscape(out, code);
-        break;
+        return QLatin1String("\\t");
     default:
-        if (code < 0x20 || code == 0x7f || code == 0x2028 || code == 0x2029)
-            appendUnicodeEscape(out, code);
-        else
-            out += QChar(code);
+        return QLatin1String();
     }
+}
+
+void appendEscaped(QString &out, ushort code)
+{
+    const QLatin1String escape = shortEscape(code);
+    if (escape.isEmpty())
+        appendUnicodeEscape(out, code);
+    else
+        out += escape;
 }
 
 // Whether a code unit is written as an escape: the ASCII ones appendEscaped
@@ -87,7 +86,9 @@ ushort codeOf(QChar c)
 template <typename Char>
 void appendQuoted(QString &out, const Char *p, const Char *end)
 {
-    out.reserve(out.size() + int(end - p) + int(end - p) / 8 + 2);
+    // Callers that know the escaped length have reserved it already.
+    if (out.capacity() - out.size() < int(end - p) + 2)
+        out.reserve(out.size() + int(end - p) + int(end - p) / 8 + 2);
     out += QLatin1Char('\'');
     while (p != end) {
         const Char *run = p;
@@ -112,6 +113,19 @@ QString literal(const QString &text)
 void appendLiteral(QString &out, QLatin1String text)
 {
     appendQuoted(out, text.data(), text.data() + text.size());
+}
+
+qint64 literalLength(QLatin1String text)
+{
+    qint64 length = 0;
+    for (const char c : text) {
+        const ushort code = codeOf(c);
+        if (!needsEscape(code))
+            length += 1;
+        else
+            length += shortEscape(code).isEmpty() ? 6 : 2;
+    }
+    return length;
 }
 
 QLatin1String answerView(const QByteArray &body)

@@ -17,6 +17,10 @@ QString literal(const QString &text);
 // building the call in one string spares the page host copies of them.
 void appendLiteral(QString &out, QLatin1String text);
 
+// How many characters appendLiteral adds for `text`, quotes left out: what
+// the answer costs once it is script, up to six characters a byte.
+qint64 literalLength(QLatin1String text);
+
 // A lookup answer as the page receives it: the bytes up to the first zero
 // byte, each taken as the Latin-1 character of the same number.
 QLatin1String answerView(const QByteArray &body);

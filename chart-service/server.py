@@ -613,8 +613,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 pause = int(query.get('pause_ms', ['0'])[0]) / 1000.0
                 if size < 0 or pause < 0:
                     raise ValueError
-            except ValueError:
-                return self.send_body(400, 'bad size or pause_ms\n')
+                chunk = ANSWER_CHUNK
+                if 'fill' in query:
+                    fill = binascii.unhexlify(query['fill'][0].strip())
+                    if len(fill) != 1:
+                        raise ValueError
+                    chunk = fill * len(ANSWER_CHUNK)
+            except (binascii.Error, ValueError):
+                return self.send_body(400, 'bad size, pause_ms or fill\n')
             self.send_response(200)
             self.send_header('Content-Type', ctype)
             self.send_header('Content-Length', str(size))
@@ -624,8 +630,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return
             left = size
             while left > 0:
-                n = min(left, len(ANSWER_CHUNK))
-                self.wfile.write(ANSWER_CHUNK[:n])
+                n = min(left, len(chunk))
+                self.wfile.write(chunk[:n])
                 left -= n
                 if pause and left > 0:
                     self.wfile.flush()

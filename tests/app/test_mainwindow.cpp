@@ -310,6 +310,18 @@ void TestMainWindow::errorPageText()
     QVERIFY(!page.contains(QLatin1Char('\n')) && !page.contains(QLatin1Char('\r')));
     QVERIFY(page.endsWith(QStringLiteral("</html>")));
     QCOMPARE(page.count(QLatin1Char('\t')), 12);
+
+    // A start page from configuration stays an address in the link.
+    const QString hostile =
+        QStringLiteral("http://127.0.0.1:1/a'onmouseover='x'&b=\"<script>window.injected=1</script>");
+    qputenv("MELODRIFT_START_URL", hostile.toUtf8());
+    QWebPage parsed;
+    parsed.mainFrame()->setHtml(BrowserView::errorPage());
+    const QWebElement link = parsed.mainFrame()->findFirstElement(QStringLiteral("a"));
+    QCOMPARE(QUrl(link.attribute(QStringLiteral("href"))), QUrl(hostile));
+    QCOMPARE(link.attributeNames(), (QStringList{QStringLiteral("style"), QStringLiteral("href")}));
+    QVERIFY(parsed.mainFrame()->findAllElements(QStringLiteral("script")).count() == 0);
+    qputenv("MELODRIFT_START_URL", start.toEncoded());
 }
 
 void TestMainWindow::defaultSettingsAreIni()

@@ -18,7 +18,10 @@
 #include <QTemporaryDir>
 #include <QWebFrame>
 #include <QWebPage>
+#include <QWebSettings>
 #include <QtTest>
+
+#include <malloc.h>
 
 #include <memory>
 
@@ -150,9 +153,12 @@ private slots:
     void handlerCalledFromAnswerCallback();
     void boundedLookups_data();
     void boundedLookups();
+    void answerCostIsBounded_data();
+    void answerCostIsBounded();
 
     void trustRule_data();
     void trustRule();
+    void unusableTrustedHostsAreSaidOnce();
     void otherSitesGetNothing_data();
     void otherSitesGetNothing();
 
@@ -736,6 +742,88 @@ void BridgeTest::boundedLookups()
     QVERIFY2(!appMessages.filter(why).isEmpty(), qPrintable(appMessages.join(QLatin1Char('\n'))));
 }
 
+namespace {
+
+// A memory figure of this process in MiB: "VmRSS" now, "VmHWM" the highest
+// since the last reset.
+qint64 residentMiB(const QByteArray &field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return -1;
+}
+
+bool resetPeakResident()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+} // namespace
+
+void BridgeTest::answerCostIsBounded_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("fill"); // the byte every answer byte is, in hex; empty: letters and digits
+    QTest::addColumn<bool>("delivered");
+
+    const int cap = 64 * 1024 * 1024;
+    QTest::newRow("64 MiB of letters") << QStringLiteral("youtube") << cap << QString() << true;
+    // Six characters of script a byte: more than the page may be handed.
+    QTest::newRow("64 MiB of control bytes") << QStringLiteral("youtube") << cap << QStringLiteral("01") << false;
+    QTest::newRow("10 MiB of control bytes")
+        << QStringLiteral("youtube") << 10 * 1024 * 1024 << QStringLiteral("01") << true;
+    QTest::newRow("48 MiB of control bytes as bytes")
+        << QStringLiteral("ajax") << 48 * 1024 * 1024 << QStringLiteral("01") << true;
+    QTest::newRow("48 MiB of letters as bytes") << QStringLiteral("ajax") << 48 * 1024 * 1024 << QString() << true;
+    // Base64 is a third longer than the bytes.
+    QTest::newRow("64 MiB as bytes") << QStringLiteral("ajax") << cap << QStringLiteral("01") << false;
+}
+
+void BridgeTest::answerCostIsBounded()
+{
+    // Any answer the bridge accepts, of any bytes, peaks under 1 GiB.
+    QFETCH(QString, kind);
+    QFETCH(int, size);
+    QFETCH(QString, fill);
+    QFETCH(bool, delivered);
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer's shadow memory swamps what this measures");
+#endif
+    // The page only notes what it got: what it would do with it is the page's cost.
+    js(QStringLiteral("process_youtube = process_ajax = function (t) {"
+                      " window.got = [t.length, t.charCodeAt(0), t.charCodeAt(t.length - 1)]; };"
+                      "delete window.got;"));
+    QString url = service.url(QStringLiteral("answer?size=%1").arg(size)).toString();
+    if (!fill.isEmpty())
+        url += QStringLiteral("&fill=") + fill;
+    // The last case's garbage goes first, so the peak is this answer's.
+    QWebSettings::clearMemoryCaches();
+    malloc_trim(0);
+    const qint64 before = residentMiB("VmRSS");
+    QVERIFY2(resetPeakResident(), "the kernel does not reset the resident peak");
+    lookup(kind, url);
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("Array.isArray(window.got)")).toBool(), 120000);
+    const qint64 peak = residentMiB("VmHWM");
+    qInfo() << "resident peak" << peak << "MiB, from" << before << "MiB";
+    QVERIFY2(peak > 0 && peak < 1024, qPrintable(QStringLiteral("peaked at %1 MiB").arg(peak)));
+    const QVariantList got = js(QStringLiteral("window.got")).toList();
+    const int byte = fill.isEmpty() ? int('0') : fill.toInt(nullptr, 16);
+    QCOMPARE(got.value(0).toInt(), delivered ? size : 0);
+    if (delivered)
+        QCOMPARE(got.value(1).toInt(), byte);
+    else
+        QVERIFY(!messages->debug().filter(QStringLiteral("larger than 64 Mi characters")).isEmpty());
+    // Released again: the next cases must not start from the last one's peak.
+    js(QStringLiteral("delete window.got;"));
+}
+
 // Which pages hold Player -------------------------------------------------
 
 void BridgeTest::trustRule_data()
@@ -776,6 +864,53 @@ void BridgeTest::trustRule_data()
     QTest::newRow("start page not on the web") << "file:///srv/chart.html"
                                                << ""
                                                << "file:///srv/chart.html" << false;
+
+    // An https chart service trusts no page sent in the clear.
+    const QString secure = QStringLiteral("https://charts.example.com/charts/v3.6w_pro/cutter11.php");
+    QTest::newRow("https service, http page") << secure << ""
+                                              << "http://charts.example.com/" << false;
+    QTest::newRow("https service, http subdomain") << secure << ""
+                                                   << "http://m.example.com:8080/" << false;
+    QTest::newRow("https service, https subdomain") << secure << ""
+                                                    << "https://m.example.com/" << true;
+    QTest::newRow("https service, listed http host") << secure << "partner.example.net"
+                                                     << "http://partner.example.net/" << false;
+    QTest::newRow("https address, default port spelled out") << "https://192.0.2.7/a"
+                                                             << ""
+                                                             << "https://192.0.2.7:443/b" << true;
+    QTest::newRow("http address, https page of its port") << "http://127.0.0.1:8650/a"
+                                                          << ""
+                                                          << "https://127.0.0.1:8650/a" << true;
+
+    // Listed hosts: a name on any port, host:port on that port, an address
+    // without a port on the default ports only; unusable entries trust nothing.
+    QTest::newRow("listed host with its port") << charts << "partner.example.net:8443"
+                                               << "https://partner.example.net:8443/" << true;
+    QTest::newRow("listed host, another port") << charts << "partner.example.net:8443"
+                                               << "https://partner.example.net:8444/" << false;
+    QTest::newRow("listed address, default port") << charts << "192.0.2.7"
+                                                  << "http://192.0.2.7:80/" << true;
+    QTest::newRow("listed address, another port") << charts << "192.0.2.7"
+                                                  << "http://192.0.2.7:8080/" << false;
+    QTest::newRow("listed localhost with a port") << charts << "localhost:8651"
+                                                  << "http://localhost:8651/" << true;
+    QTest::newRow("listed IPv6 address with a port") << charts << "[::1]:8651"
+                                                     << "http://[::1]:8651/" << true;
+    QTest::newRow("listed entry with a scheme") << charts << "http://partner.example.net"
+                                                << "http://partner.example.net/" << false;
+    QTest::newRow("listed wildcard") << charts << "*.example.net"
+                                     << "http://a.example.net/" << false;
+    QTest::newRow("listed entry with a bad port") << charts << "partner.example.net:http"
+                                                  << "http://partner.example.net/" << false;
+
+    // The error page by its own address, never by an empty or look-alike one.
+    QTest::newRow("error page") << charts << "" << PageTrust::errorPageUrl().toString() << true;
+    QTest::newRow("another page of the error scheme")
+        << charts << "" << PageTrust::errorPageUrl().scheme() + ":other" << false;
+    QTest::newRow("empty address") << charts << ""
+                                   << "" << false;
+    QTest::newRow("about:blank") << charts << ""
+                                 << "about:blank" << false;
 }
 
 void BridgeTest::trustRule()
@@ -785,6 +920,17 @@ void BridgeTest::trustRule()
     QFETCH(QString, page);
     QFETCH(bool, trusted);
     QCOMPARE(PageTrust(QUrl(start), extraHosts.split(QLatin1Char(','))).trusts(QUrl(page)), trusted);
+}
+
+void BridgeTest::unusableTrustedHostsAreSaidOnce()
+{
+    const QStringList unusable{"https://a.example.net", "*.b.example.net", "c.example.net:0", "[::1", "d.example/x"};
+    for (int i = 0; i < 2; ++i)
+        PageTrust(QUrl(QStringLiteral("http://charts.example.com/")), unusable + QStringList{"e.example.net:81"});
+    const QStringList warnings = messages->warnings();
+    for (const QString &entry : unusable)
+        QVERIFY2(warnings.filter(entry).size() == 1, qPrintable(entry + ": " + warnings.join('\n')));
+    QCOMPARE(warnings.filter(QStringLiteral("e.example.net")).size(), 0);
 }
 
 void BridgeTest::otherSitesGetNothing_data()
@@ -891,6 +1037,16 @@ void BridgeTest::launchMarket_data()
     QTest::newRow("http link") << QStringLiteral("http://127.0.0.1:1/market") << true;
     QTest::newRow("mail link") << QStringLiteral("mailto:someone@example.org") << true;
     QTest::newRow("ftp link") << QStringLiteral("ftp://127.0.0.1:1/file.txt") << true;
+    QTest::newRow("mail with a subject about attachments")
+        << QStringLiteral("mailto:a@example.org?subject=attachment%20attach=1") << true;
+
+    // Mail programs attach the file such a field names.
+    QTest::newRow("mail attaching a file") << QStringLiteral("mailto:x@y?attach=/etc/passwd") << false;
+    QTest::newRow("mail attachment in capitals") << QStringLiteral("MAILTO:x@y?ATTACHMENT=%2Fetc%2Fpasswd") << false;
+    QTest::newRow("mail attach encoded, after a subject")
+        << QStringLiteral("mailto:x@y?subject=hi&%61tt%61ch=/etc/passwd") << false;
+    QTest::newRow("mail attach encoded twice") << QStringLiteral("mailto:x@y?%2561ttach=/etc/passwd") << false;
+    QTest::newRow("mail attach hidden in the address") << QStringLiteral("mailto:x@y%3Fattach=/etc/passwd") << false;
 
     QTest::newRow("file URL") << QStringLiteral("file:///bin/sh") << false;
     QTest::newRow("file URL in capitals") << QStringLiteral("FILE:///bin/sh") << false;

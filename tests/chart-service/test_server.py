@@ -432,6 +432,10 @@ class ChartServiceTest(unittest.TestCase):
         self.assertEqual(len(body), n)
         self.assertEqual(body, PATTERN * (n // 64))
         self.assertLess(elapsed, 10)
+        status, _, body = self.get('/answer?size=70000&fill=01')
+        self.assertEqual((status, body), (200, b'\x01' * 70000))
+        for bad in ('zz', '0102', ''):
+            self.assertEqual(self.get('/answer?size=3&fill=' + bad)[0], 400)
 
     def test_answer_size_paced(self):
         t = time.monotonic()

@@ -11,12 +11,18 @@
 #include "mainwindow.h"
 #include "mediaplayer.h"
 #include "modalanswerer.h"
+#include "scriptstring.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 #include "webviewfinder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QUrlQuery>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QtTest>
@@ -41,6 +47,16 @@ QString repeated(const QString &piece, int times)
     return text;
 }
 
+// A port on 127.0.0.1 where nothing listens.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
 // Players made so far: a refused location must not open one.
 int playerCount()
 {
@@ -63,12 +79,18 @@ private slots:
     void slotCall_data();
     void slotCall();
     void playerIsOnlyItsSlots();
+    void foreignPagesGetNothing_data();
+    void foreignPagesGetNothing();
 
 private:
     QVariant js(const QString &script) const;
     bool pageAnswers();
+    void showChartPage();
+    QStringList reportsOf(const ChartService &site) const;
 
     ChartService service;
+    // Another site on another port: the pages a chart page may link to.
+    ChartService otherSite;
     std::unique_ptr<UrlCatcher> catcher;
     std::unique_ptr<BrowserView> view;
     QGraphicsWebView *webView = nullptr;
@@ -76,7 +98,7 @@ private:
 
 void HostilePageTest::initTestCase()
 {
-    QVERIFY2(service.start(), "the stand-in chart service did not start");
+    QVERIFY2(service.start() && otherSite.start(), "the stand-in chart service did not start");
     MainWindow::prepareApplication();
     catcher = std::make_unique<UrlCatcher>(
         QStringList{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("file"), QStringLiteral("ftp"),
@@ -97,6 +119,8 @@ void HostilePageTest::initTestCase()
 
 void HostilePageTest::init()
 {
+    // Cases that leave the chart page come back to it here.
+    showChartPage();
     catcher->urls.clear();
     js(QStringLiteral("received.youtube.length = 0; received.player.length = 0; delete window.injected;"));
 }
@@ -105,6 +129,7 @@ void HostilePageTest::cleanupTestCase()
 {
     view.reset();
     service.stop();
+    otherSite.stop();
 }
 
 QVariant HostilePageTest::js(const QString &script) const
@@ -341,6 +366,98 @@ void HostilePageTest::playerIsOnlyItsSlots()
     webView->reload();
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!window.deletedHere && window.chartReady === true")).toBool(), 30000);
     QVERIFY(pageAnswers());
+}
+
+void HostilePageTest::showChartPage()
+{
+    if (!js(QStringLiteral("window.chartReady === true")).toBool())
+        webView->load(service.startPage());
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
+                             30000);
+}
+
+// What pages of a site told it through report(): the text of every
+// /status/204?report=... request it received, oldest first.
+QStringList HostilePageTest::reportsOf(const ChartService &site) const
+{
+    QStringList reports;
+    const QJsonArray requests = QJsonDocument::fromJson(site.fetch(QStringLiteral("requests"))).array();
+    for (const QJsonValue &request : requests) {
+        const QUrl url(request.toObject().value(QStringLiteral("path")).toString());
+        if (url.path() == QLatin1String("/status/204"))
+            reports.append(QUrlQuery(url).queryItemValue(QStringLiteral("report"), QUrl::FullyDecoded));
+    }
+    return reports;
+}
+
+void HostilePageTest::foreignPagesGetNothing_data()
+{
+    QTest::addColumn<QString>("navigation");  // run in the chart page
+    QTest::addColumn<QStringList>("reports"); // what the foreign pages must report, in order
+
+    // A foreign page tells its own server what it sees, never the code under test.
+    const QString report = QStringLiteral("function report(t) { new Image().src = '/status/204?report='"
+                                          " + encodeURIComponent(t); }");
+    const QString listen = QStringLiteral("function process_youtube(t) { report('answer ' + t); }"
+                                          "function player() { report('next item'); }"
+                                          "function ge() { return {value: '0'}; }");
+    const QString answer = ScriptString::literal(service.url(QStringLiteral("answer?hex=736563726574")).toString());
+    const QString slowImage = QStringLiteral("<img src='/slow?ms=4000'>");
+    auto goTo = [](const QUrl &url) -> QString {
+        return "location.href = " + ScriptString::literal(url.toString()) + ";";
+    };
+
+    // The replacing document of a javascript: navigation keeps the foreign
+    // address; the navigation first stops the foreign page's own load.
+    const QString replacing = "<script>" + report + listen + "report('replaced, Player is ' + typeof Player);"
+                              + "if (typeof Player === 'object') Player.request_youtube(" + answer + ");</script>";
+    const QUrl jsNavigation =
+        otherSite.page(slowImage + "<script>" + report + "report('loading');" + "function payload() { return "
+                       + ScriptString::literal(replacing) + "; }"
+                       + "setTimeout(function () { location.href = 'javascript:payload()'; }, 300);</script>");
+    QTest::newRow("javascript: document after a foreign page's load stopped")
+        << goTo(jsNavigation) << QStringList{"loading", "replaced, Player is undefined"};
+
+    // The chart page's lookup is still on its way when a foreign page that
+    // stops its own load is shown.
+    const QUrl stopping = otherSite.page(slowImage + "<script>" + report + listen
+                                         + "report('shown, Player is ' + typeof Player);"
+                                           "setTimeout(function () { window.stop(); }, 300);</script>");
+    QTest::newRow("answer after a foreign page stopped its load")
+        << "Player.request_youtube(" + ScriptString::literal(service.url("slow?ms=1500&body=late").toString()) + "); "
+               + goTo(stopping)
+        << QStringList{"shown, Player is undefined"};
+
+    // A foreign frame's failure is the frame's own: the chart page stays.
+    const QUrl failingFrame = otherSite.page(
+        "<script>" + report + "report('framed');"
+        + QStringLiteral("setTimeout(function () { location.href = 'http://127.0.0.1:%1/'; }, 300);</script>")
+              .arg(closedPort()));
+    QTest::newRow("foreign frame that fails to load")
+        << "var f = document.createElement('iframe'); f.src = " + ScriptString::literal(failingFrame.toString())
+               + "; document.body.appendChild(f);"
+        << QStringList{"framed"};
+}
+
+void HostilePageTest::foreignPagesGetNothing()
+{
+    QFETCH(QString, navigation);
+    QFETCH(QStringList, reports);
+    showChartPage();
+    otherSite.fetch(QStringLiteral("requests?clear=1"));
+
+    js(navigation);
+    QTRY_VERIFY_WITH_TIMEOUT(reportsOf(otherSite).size() >= reports.size(), 15000);
+    // Long enough for the lookup's answer and for a page replaced in error.
+    QTest::qWait(2500);
+    QCOMPARE(reportsOf(otherSite), reports);
+    if (reports.contains(QStringLiteral("framed"))) {
+        QCOMPARE(webView->url(), service.startPage());
+        QVERIFY(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool());
+    }
+    // The service never heard from a foreign page through Player.
+    const QStringList lookups = QString::fromUtf8(service.fetch(QStringLiteral("requests"))).split(QLatin1Char(','));
+    QVERIFY(lookups.filter(QStringLiteral("736563726574")).isEmpty());
 }
 
 MELODRIFT_TEST_MAIN(HostilePageTest)
