@@ -13,16 +13,13 @@ class MainWindow : public QWidget
 public:
     MainWindow();
 
-    // What the process sets up before the window exists: script and
-    // plug-ins in every page, settings kept as INI files, the id the
-    // desktop knows the application by, icons drawn for scaled screens,
-    // the texts in the user's language.
+    // What the process sets up before the window exists (ApplicationSetup);
+    // the page's engine sets up its own with its first page.
     static void prepareApplication();
 
     BrowserView *browserView() const { return view; }
 
 private:
-    void matchPageToScreen();
     void integrateWithDesktop();
     void bringForward();
 

@@ -2,11 +2,9 @@
 
 #include "httpwindow.h"
 #include "mediaplayer.h"
-#include "mwebpage.h"
-#include "mwebview.h"
+#include "pageview.h"
 #include "paths.h"
 #include "playerbridge.h"
-#include "scriptstring.h"
 #include "titlebar.h"
 
 #include <QCoreApplication>
@@ -14,32 +12,15 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
-#include <QWebFrame>
-#include <QWebPage>
 
 namespace {
 
 // Evaluated in the page when a player is done: the page moves to its next item.
 const char nextItemScript[] = "player(ge('var').value-(-1),1);";
-
-// Bounds on what the page can make the application fetch and hold for it.
-const int maxAnswerBytes = 64 * 1024 * 1024;
-const int maxAnswerScriptChars = 64 * 1024 * 1024;
-const int maxPendingLookups = 32;
-const int lookupStallMs = 60 * 1000;
-
-bool isLookupAllowed(const QUrl &url)
-{
-    // Anything but the web (file:, qrc:, data: ...) could hand local
-    // content to page script.
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
 
 // Some mail programs attach whatever local file an "attach" or "attachment"
 // field of a mail address names. Decoded until nothing changes, so no
@@ -89,29 +70,22 @@ bool isNetworkMedia(const QString &location)
 } // namespace
 
 BrowserView::BrowserView(QWidget *parent)
-    : QGraphicsView(parent)
-    , networkManager(nullptr)
-    , scene(nullptr)
+    : QWidget(parent)
+    , lookups([this](const QString &script, const char *what) { evaluateInChartPage(script, what); })
     , trust(PageTrust::fromEnvironment())
 {
-    setScene(&scene);
-    titleBar = new TitleBar(this);
-    setFrameShape(QFrame::NoFrame);
+    page = PageView::create(this);
+    titleBar = new TitleBar(page->widget());
     setupWebView();
     loadStartPage();
     // Loading the player's back end holds the GUI thread for about as long
     // as the engine takes to show the chart page, so the page goes first
     // (listeningPlayer() makes the player sooner for whoever needs it).
     // Queued, so that the load's own handlers run before it.
-    connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::prepareListeningPlayer, Qt::QueuedConnection);
+    connect(page, &PageView::loadFinished, this, &BrowserView::prepareListeningPlayer, Qt::QueuedConnection);
 }
 
-BrowserView::~BrowserView()
-{
-    // The access manager outlives the scene; no reply may reach a page that is gone.
-    for (QNetworkReply *reply : networkManager.findChildren<QNetworkReply *>())
-        reply->disconnect(this);
-}
+BrowserView::~BrowserView() = default;
 
 QString BrowserView::errorPage()
 {
@@ -136,56 +110,56 @@ QString BrowserView::errorPage()
 
 void BrowserView::setupWebView()
 {
-    webView = new MWebView(this);
-    connect(webView, &QGraphicsWebView::loadStarted, this, &BrowserView::start);
-    connect(webView, &QGraphicsWebView::loadProgress, this, &BrowserView::setProgress);
-    connect(webView, &QGraphicsWebView::loadFinished, this, &BrowserView::finish);
-
-    webPage = new MWebPage(webView);
-    webPage->setPalette(QPalette(Qt::black));
-    webPage->mainFrame()->setScrollBarPolicy(Qt::Horizontal, Qt::ScrollBarAlwaysOff);
-    webView->setPage(webPage);
+    connect(page, &PageView::loadStarted, this, &BrowserView::start);
+    connect(page, &PageView::loadProgress, this, &BrowserView::setProgress);
+    connect(page, &PageView::loadFinished, this, &BrowserView::finish);
+    connect(page, &PageView::documentChanged, this, &BrowserView::pageChanged);
 }
 
 void BrowserView::loadStartPage()
 {
-    webView->setUrl(Paths::startPageUrl());
-    QWebFrame *frame = webView->page()->mainFrame();
-    connect(frame, &QWebFrame::javaScriptWindowObjectCleared, this, &BrowserView::windowObjectCleared);
+    page->load(Paths::startPageUrl());
+    // Before control returns to the event loop, so the start page's first
+    // document has it.
+    addJSObject();
 }
 
-// The engine clears the window object when a new page's document arrives,
-// with the frame's URL already that of the new page.
-void BrowserView::windowObjectCleared()
+void BrowserView::addJSObject()
 {
-    emit pageChanged();
-    if (holdsChartPage()) {
+    // Page script can delete the bridge under some engines (deleteLater is
+    // QObject's); the next page gets a fresh one.
+    page->publish(
+        QStringLiteral("Player"),
+        [this]() -> QObject * {
+            if (!bridge)
+                bridge = new PlayerBridge(this);
+            return bridge;
+        },
+        [this](const QUrl &url) { return mayHoldPlayer(url); });
+}
+
+bool BrowserView::mayHoldPlayer(const QUrl &url)
+{
+    if (trust.trusts(url)) {
         withheldFrom.clear();
-        addJSObject();
-        return;
+        return true;
     }
-    const QUrl url = webView->page()->mainFrame()->url();
     const QString site = url.host().isEmpty() ? url.toString(QUrl::RemovePath | QUrl::RemoveQuery) : url.host();
     if (site != withheldFrom) {
         withheldFrom = site;
         qDebug() << "Player withheld from a page outside the chart service:" << site;
     }
-}
-
-void BrowserView::addJSObject()
-{
-    if (!holdsChartPage())
-        return;
-    // Page script can delete the bridge (deleteLater is QObject's); the next
-    // page gets a fresh one.
-    if (!bridge)
-        bridge = new PlayerBridge(this);
-    webView->page()->mainFrame()->addToJavaScriptWindowObject(QStringLiteral("Player"), bridge);
+    return false;
 }
 
 bool BrowserView::holdsChartPage() const
 {
-    return trust.trusts(webView->page()->mainFrame()->url());
+    return trust.trusts(page->url());
+}
+
+PageView *BrowserView::pageView() const
+{
+    return page;
 }
 
 void BrowserView::start()
@@ -206,7 +180,7 @@ void BrowserView::finish(bool ok)
     // A failed frame inside the page, or a load the page stopped or replaced
     // itself, leaves the page as it is. The engine is still winding the
     // failed load up here and would drop a page loaded now.
-    if (!ok && webPage->mainFrameUnreachable())
+    if (!ok && page->mainFrameUnreachable())
         QMetaObject::invokeMethod(this, &BrowserView::showErrorPage, Qt::QueuedConnection);
 }
 
@@ -214,15 +188,14 @@ void BrowserView::finish(bool ok)
 void BrowserView::showErrorPage()
 {
     // Unless something else has started loading since.
-    if (webPage->mainFrameUnreachable())
-        webView->setHtml(errorPage(), PageTrust::errorPageUrl());
+    if (page->mainFrameUnreachable())
+        page->showErrorPage(errorPage(), PageTrust::errorPageUrl());
 }
 
 void BrowserView::updateTitleBar()
 {
-    const QUrl url = webView->url();
-    titleBar->setHost(url.host());
-    titleBar->setTitle(webView->title());
+    titleBar->setHost(page->url().host());
+    titleBar->setTitle(page->title());
     titleBar->setProgress(progress);
 }
 
@@ -231,13 +204,8 @@ void BrowserView::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     const int w = event->size().width();
     const int h = event->size().height();
-    setSceneRect(QRectF(0, 0, w, h));
+    page->widget()->setGeometry(0, 0, w, h);
     titleBar->resize(w, titleBar->sizeHint().height());
-    if (webView) {
-        webView->setPos(0, 0);
-        webView->resize(QSizeF(w, h));
-        webView->page()->setPreferredContentsSize(QSize(w, h));
-    }
     if (mediaPlayer)
         mediaPlayer->resize(QSize(w, h));
 }
@@ -271,194 +239,32 @@ MediaPlayer *BrowserView::currentPlayer()
 void BrowserView::evaluateInChartPage(const QString &script, const char *what)
 {
     if (!holdsChartPage()) {
-        qDebug() << "Dropped" << what
-                 << "- the page shown now does not hold Player:" << webView->page()->mainFrame()->url().host();
+        qDebug() << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
         return;
     }
-    webView->page()->mainFrame()->evaluateJavaScript(script);
+    page->evaluate(script);
 }
 
 // Lookups -----------------------------------------------------------------
 
 void BrowserView::request_youtube(QString request_youtube)
 {
-    startLookup(request_youtube, YoutubeLookup);
-}
-
-void BrowserView::search_song_nokia(QString song_name)
-{
-    startLookup(song_name, NokiaLookup);
-}
-
-void BrowserView::startLookup(const QString &location, LookupKind kind)
-{
-    const QUrl url(location);
-    if (!isLookupAllowed(url)) {
-        qDebug() << "Lookup refused, not an http or https URL:" << location;
-        answerLater(kind);
-        return;
-    }
-    if (pendingCount() >= maxPendingLookups) {
-        qDebug() << "Lookup answered empty:" << maxPendingLookups << "lookups are pending already:" << location;
-        answerLater(kind);
-        return;
-    }
-    QNetworkRequest request(url);
-    // Qt aborts a transfer that stands still this long.
-    request.setTransferTimeout(lookupStallMs);
-    QNetworkReply *reply = networkManager.get(request);
-    pendingReply = reply;
-    pendingLookups[kind].append(reply);
-    received.insert(reply, QByteArray());
-    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, kind] { checkSize(reply, kind); });
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply, kind] { collect(reply, kind); });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, kind] { answer(reply, kind); });
-}
-
-// Answered later, as a request that failed at once would be, so the page
-// never sees its callback run inside its own call.
-void BrowserView::answerLater(LookupKind kind)
-{
-    QMetaObject::invokeMethod(
-        this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
-}
-
-int BrowserView::pendingCount()
-{
-    pendingLookups[YoutubeLookup].removeAll(nullptr);
-    pendingLookups[NokiaLookup].removeAll(nullptr);
-    return pendingLookups[YoutubeLookup].size() + pendingLookups[NokiaLookup].size();
-}
-
-QNetworkReply *BrowserView::latestPending(LookupKind kind)
-{
-    QList<QPointer<QNetworkReply>> &pending = pendingLookups[kind];
-    pending.removeAll(nullptr);
-    return pending.isEmpty() ? nullptr : pending.last().data();
-}
-
-void BrowserView::checkSize(QNetworkReply *reply, LookupKind kind)
-{
-    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-    if (announced > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
-        endLookup(reply, kind);
-        answerPage(kind, QByteArray());
-    } else if (announced > 0 && received.value(reply).isEmpty()) {
-        received[reply].reserve(int(announced));
-    }
-}
-
-void BrowserView::collect(QNetworkReply *reply, LookupKind kind)
-{
-    QByteArray &body = received[reply];
-    const qint64 available = reply->bytesAvailable();
-    if (body.size() + available > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
-        endLookup(reply, kind);
-        answerPage(kind, QByteArray());
-        return;
-    }
-    const int had = body.size();
-    body.resize(had + int(available));
-    body.resize(had + int(qMax<qint64>(reply->read(body.data() + had, available), 0)));
+    lookups.start(request_youtube, LookupService::Youtube);
 }
 
 void BrowserView::httpFinished()
 {
-    // Called by page script: the latest lookup of this kind still running
-    // ends now, with what it has received.
-    if (QNetworkReply *reply = latestPending(YoutubeLookup))
-        answer(reply, YoutubeLookup);
+    lookups.endLatest(LookupService::Youtube);
+}
+
+void BrowserView::search_song_nokia(QString song_name)
+{
+    lookups.start(song_name, LookupService::Nokia);
 }
 
 void BrowserView::httpFinished_nokia()
 {
-    if (QNetworkReply *reply = latestPending(NokiaLookup))
-        answer(reply, NokiaLookup);
-}
-
-void BrowserView::answer(QNetworkReply *reply, LookupKind kind)
-{
-    QByteArray body = received.take(reply);
-    if (reply->isOpen())
-        body += reply->readAll();
-    // Only Qt's transfer timeout cancels a lookup that is still connected here.
-    if (!reply->isRunning() && reply->error() == QNetworkReply::OperationCanceledError)
-        qDebug() << "Lookup made no progress for 60 s, answered with the" << body.size()
-                 << "bytes that arrived:" << reply->url().toString();
-    const QUrl source = reply->url();
-    endLookup(reply, kind);
-    answerPage(kind, std::move(body), source);
-}
-
-// A reply answered early must not answer again.
-void BrowserView::endLookup(QNetworkReply *reply, LookupKind kind)
-{
-    disconnect(reply, nullptr, this, nullptr);
-    pendingLookups[kind].removeAll(reply);
-    received.remove(reply);
-    if (pendingReply == reply)
-        pendingReply = nullptr;
-    if (reply->isRunning())
-        reply->abort();
-    reply->deleteLater();
-}
-
-namespace {
-
-// Escaped, a byte can cost six characters of script, and the engine copies
-// the script again: the bound is on what the page is handed, not on bytes.
-bool costsTooMuch(qint64 scriptChars, const QUrl &source)
-{
-    if (scriptChars <= maxAnswerScriptChars)
-        return false;
-    qDebug() << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
-             << source.toString();
-    return true;
-}
-
-QString youtubeScript(const QByteArray &body, const QUrl &source)
-{
-    QLatin1String text = ScriptString::answerView(body);
-    qint64 cost = ScriptString::literalLength(text);
-    if (costsTooMuch(cost, source)) {
-        text = QLatin1String();
-        cost = 0;
-    }
-    const QLatin1String head("process_youtube(");
-    QString script;
-    script.reserve(head.size() + int(cost) + 3);
-    script.append(head);
-    ScriptString::appendLiteral(script, text);
-    script += QLatin1Char(')');
-    return script;
-}
-
-QString ajaxScript(const QByteArray &body, const QUrl &source)
-{
-    // Built in place: answers can be many megabytes, and every
-    // intermediate copy of one costs as much as its evaluation.
-    QByteArray base64 = body.toBase64();
-    if (costsTooMuch(base64.size(), source))
-        base64.clear();
-    const QLatin1String head("process_ajax(window.atob('");
-    const QLatin1String tail("') );");
-    QString script;
-    script.reserve(head.size() + base64.size() + tail.size());
-    script.append(head).append(QLatin1String(base64)).append(tail);
-    return script;
-}
-
-} // namespace
-
-void BrowserView::answerPage(LookupKind kind, QByteArray body, const QUrl &source)
-{
-    // The answer's bytes are let go before the engine makes its own copies.
-    const bool youtube = kind == YoutubeLookup;
-    const QString script = youtube ? youtubeScript(body, source) : ajaxScript(body, source);
-    body = QByteArray();
-    evaluateInChartPage(script, youtube ? "process_youtube" : "process_ajax");
+    lookups.endLatest(LookupService::Nokia);
 }
 
 void BrowserView::launchMarket(QString location)

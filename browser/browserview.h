@@ -1,30 +1,26 @@
 #ifndef BROWSERVIEW_H
 #define BROWSERVIEW_H
 
+#include "lookupservice.h"
 #include "pagetrust.h"
 
-#include <QGraphicsScene>
-#include <QGraphicsView>
-#include <QHash>
-#include <QList>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 class HttpWindow;
 class MediaPlayer;
-class MWebPage;
-class MWebView;
+class PageView;
 class PlayerBridge;
-class QNetworkReply;
 class TitleBar;
 
-// The page host. It shows the chart service's page and serves the page's
-// only way into the application: page script sees a PlayerBridge as the
-// object `Player`, whose slots hand on to the public slots below. Only the
-// chart service's pages (PageTrust) and the application's own error page get
-// it, and only they receive answers and the next-item call.
-class BrowserView : public QGraphicsView
+// The page host. It shows the chart service's page through the web engine
+// the program was built with (PageView) and serves the page's only way into
+// the application: page script sees a PlayerBridge as the object `Player`,
+// whose slots hand on to the public slots below. Only the chart service's
+// pages (PageTrust) and the application's own error page get it, and only
+// they receive answers and the next-item call.
+class BrowserView : public QWidget
 {
     Q_OBJECT
 public:
@@ -47,6 +43,8 @@ public:
     // the first page has loaded; whatever needs it sooner (the page's
     // play_link or stop(), the desktop's controls) has it made here.
     MediaPlayer *listeningPlayer();
+    // The page as the engine shows it.
+    PageView *pageView() const;
 
 signals:
     // Every media player made for the page, the hidden first one included,
@@ -78,7 +76,6 @@ private slots:
     void finish(bool ok);
     void updateTitleBar();
     void closeMedia();
-    void windowObjectCleared();
     void showErrorPage();
     void prepareListeningPlayer();
 
@@ -86,38 +83,18 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    enum LookupKind { YoutubeLookup, NokiaLookup };
-
     void setupWebView();
     void loadStartPage();
-    void startLookup(const QString &location, LookupKind kind);
-    void answerLater(LookupKind kind);
-    int pendingCount();
-    QNetworkReply *latestPending(LookupKind kind);
-    void checkSize(QNetworkReply *reply, LookupKind kind);
-    void collect(QNetworkReply *reply, LookupKind kind);
-    void answer(QNetworkReply *reply, LookupKind kind);
-    void endLookup(QNetworkReply *reply, LookupKind kind);
-    void answerPage(LookupKind kind, QByteArray body, const QUrl &source = QUrl());
+    bool mayHoldPlayer(const QUrl &url);
     void evaluateInChartPage(const QString &script, const char *what);
 
-    MWebView *webView = nullptr;
-    MWebPage *webPage = nullptr;
-    QNetworkAccessManager networkManager;
-    QPointer<QNetworkReply> pendingReply;
-    QGraphicsScene scene;
+    PageView *page = nullptr;
+    LookupService lookups;
     TitleBar *titleBar = nullptr;
     int progress = 0;
     HttpWindow *downloadWindow = nullptr;
     MediaPlayer *mediaPlayer = nullptr;
     MediaPlayer *firstPlayer = nullptr;
-
-    // Every lookup still running, oldest first, so two lookups at once are
-    // each answered and a handler called from script finds the latest of its kind.
-    QList<QPointer<QNetworkReply>> pendingLookups[2];
-    // What each lookup has received. Kept here because Qt drops a reply's
-    // buffer when its transfer timeout aborts it.
-    QHash<QNetworkReply *, QByteArray> received;
 
     PageTrust trust;
     QPointer<PlayerBridge> bridge;

@@ -12,11 +12,13 @@
 
 #include "browserview.h"
 #include "messagelog.h"
+#include "pageview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QGraphicsWebView>
 #include <QNetworkReply>
 #include <QSettings>
@@ -189,8 +191,9 @@ QString sizeName(int size)
 
 QGraphicsWebView *findWebView(BrowserView *view)
 {
-    // BrowserView's member named scene hides QGraphicsView::scene().
-    for (QGraphicsItem *item : static_cast<QGraphicsView *>(view)->scene()->items()) {
+    // The QtWebKit page host's graphics view holds the web view item.
+    auto *host = qobject_cast<QGraphicsView *>(view->pageView()->widget());
+    for (QGraphicsItem *item : host ? host->scene()->items() : QList<QGraphicsItem *>()) {
         if (auto *webView = dynamic_cast<QGraphicsWebView *>(item))
             return webView;
     }

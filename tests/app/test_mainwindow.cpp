@@ -3,11 +3,12 @@
 #include "mainwindow.h"
 #include "mediaplayer.h"
 #include "messagelog.h"
-#include "mwebview.h"
+#include "pagescript.h"
+#include "pagetrust.h"
+#include "pageview.h"
 #include "paths.h"
 #include "testenvironment.h"
 #include "titlebar.h"
-#include "webviewfinder.h"
 
 #include <QFile>
 #include <QGraphicsScene>
@@ -19,9 +20,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrlQuery>
-#include <QWebElement>
-#include <QWebFrame>
-#include <QWebPage>
 
 #include <memory>
 
@@ -52,14 +50,10 @@ QString composedErrorPage(const QString &startUrl)
            + QStringLiteral("</html>");
 }
 
-QColor pixelOf(QWebFrame *frame, const QPoint &at)
+// What the engine has drawn of the page, as the widget shows it.
+QColor pixelOf(PageView *page, const QPoint &at)
 {
-    QImage image(frame->page()->viewportSize(), QImage::Format_RGB32);
-    image.fill(Qt::magenta); // whatever the page does not paint stays magenta
-    QPainter painter(&image);
-    frame->render(&painter);
-    painter.end();
-    return QColor(image.pixel(at));
+    return QColor(page->widget()->grab().toImage().pixel(at));
 }
 
 // Steps from a shade to a far one inside one window pixel of a picture at
@@ -111,11 +105,12 @@ private:
     // The window as main() makes it, on the given start page.
     void makeWindow(const QUrl &startPage);
     bool waitForLoad(bool ok, int timeoutMs = 30000);
+    QVariant js(const QString &script) const;
 
     ChartService service;
     std::unique_ptr<MainWindow> window;
     BrowserView *view = nullptr;
-    MWebView *web = nullptr;
+    PageView *page = nullptr;
     std::unique_ptr<QSignalSpy> loads;
     std::unique_ptr<MessageLog> messages;
 };
@@ -138,7 +133,7 @@ void TestMainWindow::cleanup()
     loads.reset();
     window.reset();
     view = nullptr;
-    web = nullptr;
+    page = nullptr;
 }
 
 void TestMainWindow::makeWindow(const QUrl &startPage)
@@ -148,12 +143,17 @@ void TestMainWindow::makeWindow(const QUrl &startPage)
     window = std::make_unique<MainWindow>();
     view = window->browserView();
     QVERIFY(view);
-    web = qobject_cast<MWebView *>(TestSupport::webViewIn(view));
-    QVERIFY(web);
-    loads = std::make_unique<QSignalSpy>(web, &QGraphicsWebView::loadFinished);
+    page = view->pageView();
+    QVERIFY(page);
+    loads = std::make_unique<QSignalSpy>(page, &PageView::loadFinished);
     window->setFixedSize(640, 480);
     window->setVisible(true);
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+QVariant TestMainWindow::js(const QString &script) const
+{
+    return TestSupport::evaluate(page, script);
 }
 
 bool TestMainWindow::waitForLoad(bool ok, int timeoutMs)
@@ -179,24 +179,18 @@ void TestMainWindow::fillsTheFixedWindow()
     QCOMPARE(window->minimumSize(), QSize(640, 480));
     QCOMPARE(window->maximumSize(), QSize(640, 480));
     QCOMPARE(view->geometry(), QRect(0, 0, 640, 480));
-    QCOMPARE(view->viewport()->geometry(), QRect(0, 0, 640, 480));
-    QVERIFY(!view->horizontalScrollBar()->isVisible());
-    QVERIFY(!view->verticalScrollBar()->isVisible());
-    QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
-    QCOMPARE(web->pos(), QPointF(0, 0));
-    QCOMPARE(web->size(), QSizeF(640, 480));
-    QCOMPARE(web->page()->preferredContentsSize(), QSize(640, 480));
+    QCOMPARE(page->widget()->geometry(), QRect(0, 0, 640, 480));
 
     auto *bar = view->findChild<TitleBar *>();
     QVERIFY(bar);
     QCOMPARE(bar->width(), 640);
     QCOMPARE(bar->height(), bar->sizeHint().height());
 
-    // Loading the page must not change any of it.
+    // Loading the page must not change any of it, and the page lays out at that size.
     QVERIFY(waitForLoad(true));
-    QCOMPARE(view->sceneRect(), QRectF(0, 0, 640, 480));
-    QCOMPARE(web->geometry(), QRectF(0, 0, 640, 480));
-    QCOMPARE(web->page()->viewportSize(), QSize(640, 480));
+    QCOMPARE(page->widget()->geometry(), QRect(0, 0, 640, 480));
+    QCOMPARE(js(QStringLiteral("[window.innerWidth, window.innerHeight].join()")).toString(),
+             QStringLiteral("640,480"));
     QCOMPARE(window->size(), QSize(640, 480));
 
     // The hidden first player, made once the page has loaded, is kept at
@@ -220,30 +214,25 @@ void TestMainWindow::showsTheChartWithPlayer()
     QVERIFY2(ready.first().startsWith(QStringLiteral("\"chart ready: 8 items, Player present on line:")),
              qPrintable(ready.first()));
 
-    QWebFrame *frame = web->page()->mainFrame();
-    QCOMPARE(frame->url(), service.startPage());
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    QCOMPARE(page->url(), service.startPage());
+    QCOMPARE(js(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
     // The page's own start-up script saw Player too (it records what it found).
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.chartReady === true")).toBool(), true);
-    QCOMPARE(frame->findAllElements(QStringLiteral("#chart li")).count(), 8);
+    QCOMPARE(js(QStringLiteral("window.chartReady === true")).toBool(), true);
+    QCOMPARE(js(QStringLiteral("document.querySelectorAll('#chart li').length")).toInt(), 8);
 
     // A later page gets Player again.
     QUrl next = service.url(QStringLiteral("status/200"));
     next.setQuery(QStringLiteral("type=text/html&body=%3Cp%3Enext%3C/p%3E"));
     loads->clear();
-    web->load(next);
+    page->load(next);
     QVERIFY(waitForLoad(true));
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    QCOMPARE(js(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
 }
 
 void TestMainWindow::pageIsBlackWithoutHorizontalScrollBar()
 {
     makeWindow(service.startPage());
     QVERIFY(waitForLoad(true));
-    QWebFrame *frame = web->page()->mainFrame();
-    QCOMPARE(frame->scrollBarPolicy(Qt::Horizontal), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(frame->scrollBarPolicy(Qt::Vertical), Qt::ScrollBarAsNeeded);
-
     // A page that paints no background of its own, far wider and higher
     // than the window.
     QUrl wide = service.url(QStringLiteral("status/200"));
@@ -254,14 +243,14 @@ void TestMainWindow::pageIsBlackWithoutHorizontalScrollBar()
                                       "</div><div style='height:3000px'></div></body></html>"));
     wide.setQuery(query);
     loads->clear();
-    web->load(wide);
+    page->load(wide);
     QVERIFY(waitForLoad(true));
 
-    QVERIFY(frame->contentsSize().width() >= 3000);
-    QVERIFY(frame->scrollBarGeometry(Qt::Horizontal).isEmpty());
-    QVERIFY(!frame->scrollBarGeometry(Qt::Vertical).isEmpty());
-    QCOMPARE(frame->scrollBarMaximum(Qt::Horizontal), 0);
-    QCOMPARE(pixelOf(frame, QPoint(300, 300)), QColor(Qt::black));
+    QVERIFY(js(QStringLiteral("document.documentElement.scrollWidth")).toInt() >= 3000);
+    // A vertical scroll bar is drawn at the right edge, none along the bottom.
+    QCOMPARE(pixelOf(page, QPoint(300, 300)), QColor(Qt::black));
+    QCOMPARE(pixelOf(page, QPoint(300, 476)), QColor(Qt::black));
+    QVERIFY(pixelOf(page, QPoint(636, 300)) != QColor(Qt::black));
 }
 
 void TestMainWindow::errorPageWhenServiceIsDown()
@@ -272,23 +261,20 @@ void TestMainWindow::errorPageWhenServiceIsDown()
 
     QVERIFY2(waitForLoad(false), "the start page did not fail");
     QVERIFY2(waitForLoad(true), "no page was shown after the failure");
-    QWebFrame *frame = web->page()->mainFrame();
-    QVERIFY2(frame->toPlainText().contains(QStringLiteral("Check your internet connection!")),
-             qPrintable(frame->toPlainText()));
+    const QString text = js(QStringLiteral("document.body.innerText")).toString();
+    QVERIFY2(text.contains(QStringLiteral("Check your internet connection!")), qPrintable(text));
+    QCOMPARE(page->url(), PageTrust::errorPageUrl());
 
-    const QWebElement link = frame->findFirstElement(QStringLiteral("a"));
-    QCOMPARE(link.toPlainText(), QStringLiteral("Try again"));
-    QCOMPARE(QUrl(link.attribute(QStringLiteral("href"))), start);
-    QCOMPARE(link.styleProperty(QStringLiteral("color"), QWebElement::ComputedStyle),
-             QStringLiteral("rgb(255, 255, 255)"));
-    const QWebElement body = frame->findFirstElement(QStringLiteral("body"));
-    QCOMPARE(body.styleProperty(QStringLiteral("background-color"), QWebElement::ComputedStyle),
-             QStringLiteral("rgb(0, 0, 0)"));
-    QCOMPARE(body.styleProperty(QStringLiteral("color"), QWebElement::ComputedStyle),
-             QStringLiteral("rgb(255, 255, 255)"));
+    // Text, address and colours of the link and the page, as the engine styled them.
+    QCOMPARE(js(QStringLiteral("var a = document.querySelector('a'), b = document.body;"
+                               "[a.innerText, getComputedStyle(a).color, getComputedStyle(b).backgroundColor,"
+                               " getComputedStyle(b).color].join('|')"))
+                 .toString(),
+             QStringLiteral("Try again|rgb(255, 255, 255)|rgb(0, 0, 0)|rgb(255, 255, 255)"));
+    QCOMPARE(QUrl(js(QStringLiteral("document.querySelector('a').getAttribute('href')")).toString()), start);
 
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player.stop")).toString(), QStringLiteral("function"));
+    QCOMPARE(js(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    QCOMPARE(js(QStringLiteral("typeof Player.stop")).toString(), QStringLiteral("function"));
 
     // The error page's own load succeeds and brings no second error page.
     const int settled = loads->count();
@@ -315,12 +301,16 @@ void TestMainWindow::errorPageText()
     const QString hostile =
         QStringLiteral("http://127.0.0.1:1/a'onmouseover='x'&b=\"<script>window.injected=1</script>");
     qputenv("MELODRIFT_START_URL", hostile.toUtf8());
-    QWebPage parsed;
-    parsed.mainFrame()->setHtml(BrowserView::errorPage());
-    const QWebElement link = parsed.mainFrame()->findFirstElement(QStringLiteral("a"));
-    QCOMPARE(QUrl(link.attribute(QStringLiteral("href"))), QUrl(hostile));
-    QCOMPARE(link.attributeNames(), (QStringList{QStringLiteral("style"), QStringLiteral("href")}));
-    QVERIFY(parsed.mainFrame()->findAllElements(QStringLiteral("script")).count() == 0);
+    QWidget host;
+    PageView *parsed = PageView::create(&host);
+    QSignalSpy loaded(parsed, &PageView::loadFinished);
+    parsed->showErrorPage(BrowserView::errorPage(), PageTrust::errorPageUrl());
+    QVERIFY(!loaded.isEmpty() || loaded.wait(30000));
+    const QString link = TestSupport::evaluate(parsed, QStringLiteral("var a = document.querySelector('a');"
+                                                                      "[a.getAttribute('href'), a.attributes.length,"
+                                                                      " document.scripts.length].join('|')"))
+                             .toString();
+    QCOMPARE(link, QUrl(hostile).toString() + QStringLiteral("|2|0"));
     qputenv("MELODRIFT_START_URL", start.toEncoded());
 }
 
@@ -356,8 +346,7 @@ void TestMainWindow::tryAgainReloadsStartPage()
     makeWindow(start);
     QVERIFY(waitForLoad(false));
     QVERIFY(waitForLoad(true));
-    QWebFrame *frame = web->page()->mainFrame();
-    QVERIFY(frame->toPlainText().contains(QStringLiteral("Check your internet connection!")));
+    QVERIFY(js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("Check your internet")));
 
     // The service comes back on the start page's port.
     QTcpServer server;
@@ -380,12 +369,12 @@ void TestMainWindow::tryAgainReloadsStartPage()
     });
 
     loads->clear();
-    frame->findFirstElement(QStringLiteral("a")).evaluateJavaScript(QStringLiteral("this.click()"));
+    js(QStringLiteral("document.querySelector('a').click()"));
     QVERIFY(waitForLoad(true));
-    QTRY_VERIFY(frame->toPlainText().contains(QStringLiteral("back again")));
+    QTRY_VERIFY(js(QStringLiteral("document.body.innerText")).toString().contains(QStringLiteral("back again")));
     QCOMPARE(requests.value(0), QByteArray("GET " + start.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.1"));
-    QCOMPARE(frame->url(), start);
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
+    QCOMPARE(page->url(), start);
+    QCOMPARE(js(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"));
 }
 
 void TestMainWindow::titleBarFollowsLoadSignals()
@@ -403,23 +392,23 @@ void TestMainWindow::titleBarFollowsLoadSignals()
         return QColor(image.pixel(bar->width() - 105, bar->height() / 2)) == box;
     };
 
-    emit web->loadProgress(30);
+    emit page->loadProgress(30);
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QVERIFY(boxShown());
 
     // A start alone does not refresh the bar: were it to pass on the reset
     // progress, the box would go and the bar would slide away.
-    emit web->loadStarted();
+    emit page->loadStarted();
     QTest::qWait(1300);
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QVERIFY(boxShown());
 
-    emit web->loadFinished(true);
+    emit page->loadFinished(true);
     QVERIFY(!boxShown());
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
     // A successful load shows no error page.
-    QCOMPARE(web->page()->mainFrame()->url(), service.startPage());
+    QCOMPARE(page->url(), service.startPage());
 }
 
 // Runs at the screen's own scale, and with QT_SCALE_FACTOR=2 as test_mainwindow_scaled.
@@ -428,9 +417,8 @@ void TestMainWindow::drawsForTheScreenScale()
     makeWindow(service.startPage());
     QVERIFY(waitForLoad(true));
     const int scale = qRound(window->devicePixelRatioF());
-    QWebFrame *frame = web->page()->mainFrame();
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.devicePixelRatio")).toInt(), scale);
-    QCOMPARE(frame->evaluateJavaScript(QStringLiteral("window.innerWidth")).toInt(), 640);
+    QCOMPARE(js(QStringLiteral("window.devicePixelRatio")).toInt(), scale);
+    QCOMPARE(js(QStringLiteral("window.innerWidth")).toInt(), 640);
     // Icons, such as the player's buttons, come from images of the screen's resolution.
     const QIcon play = QApplication::style()->standardIcon(QStyle::SP_MediaPlay);
     QCOMPARE(play.pixmap(16, 16).size(), QSize(16, 16) * scale);
@@ -438,7 +426,7 @@ void TestMainWindow::drawsForTheScreenScale()
     QCOMPARE(QImage(QStringLiteral(":/images/screen@2x.png")).size(), QSize(478, 196));
 
     // What the X server shows, the title bar in front as while a page loads.
-    emit web->loadProgress(30);
+    emit page->loadProgress(30);
     const auto shot = [this] { return window->screen()->grabWindow(window->winId()).toImage(); };
     QCOMPARE(shot().size(), QSize(640, 480) * scale);
     if (scale == 2) {
@@ -449,5 +437,5 @@ void TestMainWindow::drawsForTheScreenScale()
     }
 }
 
-MELODRIFT_TEST_MAIN(TestMainWindow)
+MELODRIFT_PAGE_TEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"

@@ -5,23 +5,20 @@
 
 #include "browserview.h"
 #include "chartservice.h"
+#include "engineprobe.h"
 #include "mainwindow.h"
 #include "messagelog.h"
+#include "pagescript.h"
 #include "pagetrust.h"
+#include "processmemory.h"
 #include "scriptstring.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
-#include "webviewfinder.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QWebFrame>
-#include <QWebPage>
-#include <QWebSettings>
 #include <QtTest>
-
-#include <malloc.h>
 
 #include <memory>
 
@@ -173,7 +170,6 @@ private slots:
 private:
     void answers_data();
     void showChartPage();
-    QWebFrame *frame() const;
     QVariant js(const QString &script) const;
     QStringList received(const QString &kind) const;
     int receivedCount(const QString &kind) const;
@@ -187,7 +183,7 @@ private:
     ChartService otherSite;
     std::unique_ptr<BrowserView> view;
     std::unique_ptr<MessageLog> messages;
-    QGraphicsWebView *webView = nullptr;
+    PageView *page = nullptr;
 };
 
 void BridgeTest::initTestCase()
@@ -199,8 +195,7 @@ void BridgeTest::initTestCase()
     view = std::make_unique<BrowserView>(nullptr);
     view->resize(640, 480);
     view->show();
-    webView = TestSupport::webViewIn(view.get());
-    QVERIFY(webView);
+    page = view->pageView();
     showChartPage();
     // Answers of megabytes pass through the page's console; they stay in the log.
     messages = std::make_unique<MessageLog>(MessageLog::EchoAllButDebug);
@@ -209,7 +204,7 @@ void BridgeTest::initTestCase()
 void BridgeTest::showChartPage()
 {
     if (!js(QStringLiteral("window.chartReady === true")).toBool())
-        webView->load(service.startPage());
+        page->load(service.startPage());
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
     // Kept so that tests which wrap the page's callbacks can put them back.
@@ -240,14 +235,9 @@ void BridgeTest::cleanupTestCase()
     otherSite.stop();
 }
 
-QWebFrame *BridgeTest::frame() const
-{
-    return webView->page()->mainFrame();
-}
-
 QVariant BridgeTest::js(const QString &script) const
 {
-    return frame()->evaluateJavaScript(script);
+    return TestSupport::evaluate(page, script);
 }
 
 QStringList BridgeTest::received(const QString &kind) const
@@ -742,30 +732,6 @@ void BridgeTest::boundedLookups()
     QVERIFY2(!appMessages.filter(why).isEmpty(), qPrintable(appMessages.join(QLatin1Char('\n'))));
 }
 
-namespace {
-
-// A memory figure of this process in MiB: "VmRSS" now, "VmHWM" the highest
-// since the last reset.
-qint64 residentMiB(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong() / 1024;
-    }
-    return -1;
-}
-
-bool resetPeakResident()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-}
-
-} // namespace
-
 void BridgeTest::answerCostIsBounded_data()
 {
     QTest::addColumn<QString>("kind");
@@ -804,13 +770,13 @@ void BridgeTest::answerCostIsBounded()
     if (!fill.isEmpty())
         url += QStringLiteral("&fill=") + fill;
     // The last case's garbage goes first, so the peak is this answer's.
-    QWebSettings::clearMemoryCaches();
-    malloc_trim(0);
-    const qint64 before = residentMiB("VmRSS");
-    QVERIFY2(resetPeakResident(), "the kernel does not reset the resident peak");
+    EngineProbe::collectGarbage();
+    const qint64 before = ProcessMemory::treeKiB() / 1024;
+    QVERIFY2(ProcessMemory::resetPeaks(), "the kernel does not reset the resident peak");
     lookup(kind, url);
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("Array.isArray(window.got)")).toBool(), 120000);
-    const qint64 peak = residentMiB("VmHWM");
+    // The engine's own processes count too.
+    const qint64 peak = ProcessMemory::treeKiB("VmHWM") / 1024;
     qInfo() << "resident peak" << peak << "MiB, from" << before << "MiB";
     QVERIFY2(peak > 0 && peak < 1024, qPrintable(QStringLiteral("peaked at %1 MiB").arg(peak)));
     const QVariantList got = js(QStringLiteral("window.got")).toList();
@@ -1010,20 +976,25 @@ void BridgeTest::literalEvaluatesToText()
     QFETCH(bool, inHtml);
     const QString literal = ScriptString::literal(text);
 
-    QWebPage page;
-    QWebFrame *f = page.mainFrame();
+    QWidget host;
+    PageView *bare = PageView::create(&host);
+    auto run = [bare](const QString &script) { return TestSupport::evaluate(bare, script); };
+    QSignalSpy loaded(bare, &PageView::loadFinished);
+    const QString html =
+        QStringLiteral("<html><body><script>window.fromHtml = ") + literal + QStringLiteral(";</script></body></html>");
+    bare->load(QUrl(inHtml ? QStringLiteral("data:text/html;charset=utf-8,")
+                                 + QString::fromLatin1(QUrl::toPercentEncoding(html))
+                           : QStringLiteral("about:blank")));
+    QVERIFY(!loaded.isEmpty() || loaded.wait(30000));
     if (inHtml) {
-        f->setHtml(QStringLiteral("<html><body><script>window.fromHtml = ") + literal
-                   + QStringLiteral(";</script></body></html>"));
-        QTRY_COMPARE(f->evaluateJavaScript(QStringLiteral("typeof window.fromHtml")).toString(),
-                     QStringLiteral("string"));
-        QVERIFY(f->evaluateJavaScript(QStringLiteral("window.fromHtml")).toString() == text);
+        QCOMPARE(run(QStringLiteral("typeof window.fromHtml")).toString(), QStringLiteral("string"));
+        QVERIFY(run(QStringLiteral("window.fromHtml")).toString() == text);
     }
 
-    f->evaluateJavaScript(QStringLiteral("window.direct = ") + literal + QStringLiteral(";"));
-    QCOMPARE(f->evaluateJavaScript(QStringLiteral("typeof window.direct")).toString(), QStringLiteral("string"));
-    QVERIFY(f->evaluateJavaScript(QStringLiteral("window.direct")).toString() == text);
-    QVERIFY(f->evaluateJavaScript(QStringLiteral("typeof window.injected === 'undefined'")).toBool());
+    run(QStringLiteral("window.direct = ") + literal + QStringLiteral(";"));
+    QCOMPARE(run(QStringLiteral("typeof window.direct")).toString(), QStringLiteral("string"));
+    QVERIFY(run(QStringLiteral("window.direct")).toString() == text);
+    QVERIFY(run(QStringLiteral("typeof window.injected === 'undefined'")).toBool());
 }
 
 // Outside links -----------------------------------------------------------
@@ -1095,17 +1066,14 @@ void BridgeTest::viewDestroyedWithLookupsPending()
     // The window can close while answers are on their way: neither a reply
     // finishing nor a refused lookup's late answer may reach a page that is gone.
     auto other = std::make_unique<BrowserView>(nullptr);
-    QGraphicsWebView *otherWebView = TestSupport::webViewIn(other.get());
-    QVERIFY(otherWebView);
-    QWebFrame *otherFrame = otherWebView->page()->mainFrame();
-    QTRY_VERIFY_WITH_TIMEOUT(otherFrame->evaluateJavaScript(QStringLiteral("window.chartReady === true")).toBool(),
-                             30000);
-    otherFrame->evaluateJavaScript(QStringLiteral("Player.request_youtube(%1); Player.search_song_nokia(%1);"
-                                                  "Player.request_youtube(%2); Player.search_song_nokia(%3);"
-                                                  "Player.request_youtube('file:///etc/hostname');")
-                                       .arg(scriptQuoted(slowUrl(300, QStringLiteral("late"))),
-                                            scriptQuoted(service.url(QStringLiteral("answer?size=4194304")).toString()),
-                                            scriptQuoted(answerUrl("soon"))));
+    auto run = [&other](const QString &script) { return TestSupport::evaluate(other->pageView(), script); };
+    QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("window.chartReady === true")).toBool(), 30000);
+    run(QStringLiteral("Player.request_youtube(%1); Player.search_song_nokia(%1);"
+                       "Player.request_youtube(%2); Player.search_song_nokia(%3);"
+                       "Player.request_youtube('file:///etc/hostname');")
+            .arg(scriptQuoted(slowUrl(300, QStringLiteral("late"))),
+                 scriptQuoted(service.url(QStringLiteral("answer?size=4194304")).toString()),
+                 scriptQuoted(answerUrl("soon"))));
     other.reset();
     QTest::qWait(1500);
 
@@ -1114,5 +1082,5 @@ void BridgeTest::viewDestroyedWithLookupsPending()
     QTRY_COMPARE_WITH_TIMEOUT(received(QStringLiteral("youtube")), QStringList{QStringLiteral("alive")}, 10000);
 }
 
-MELODRIFT_TEST_MAIN(BridgeTest)
+MELODRIFT_PAGE_TEST_MAIN(BridgeTest)
 #include "test_bridge.moc"

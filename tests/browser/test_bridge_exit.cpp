@@ -3,6 +3,7 @@
 
 #include "applicationprocess.h"
 #include "chartservice.h"
+#include "pagescript.h"
 #include "testenvironment.h"
 
 #include <QJsonArray>
@@ -110,5 +111,5 @@ void BridgeExitTest::exitWhileLookupPending()
     }
 }
 
-MELODRIFT_TEST_MAIN(BridgeExitTest)
+MELODRIFT_PAGE_TEST_MAIN(BridgeExitTest)
 #include "test_bridge_exit.moc"

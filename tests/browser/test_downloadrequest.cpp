@@ -5,6 +5,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "httpwindow.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 
@@ -120,5 +121,5 @@ void DownloadRequestTest::twoRequestsRunInTwoWindows()
     QCOMPARE(savedBytes(QStringLiteral("second.bin")), service.fetch(QStringLiteral("answer?size=200000")));
 }
 
-MELODRIFT_TEST_MAIN(DownloadRequestTest)
+MELODRIFT_PAGE_TEST_MAIN(DownloadRequestTest)
 #include "test_downloadrequest.moc"

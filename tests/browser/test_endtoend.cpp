@@ -6,6 +6,7 @@
 
 #include "chartservice.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
@@ -199,5 +200,5 @@ void EndToEndTest::listenedSongPlaysOutAndPageMovesOnByItself()
     QCOMPARE(messages->count(QStringLiteral("Signal Received")), 2);
 }
 
-MELODRIFT_TEST_MAIN(EndToEndTest)
+MELODRIFT_PAGE_TEST_MAIN(EndToEndTest)
 #include "test_endtoend.moc"

@@ -7,6 +7,7 @@
 #include "browserview.h"
 #include "chartservice.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
@@ -407,5 +408,5 @@ void HandoffTest::playLinkRightAfterShowMedia()
     QCOMPARE(nextItems(), QStringLiteral("[]"));
 }
 
-MELODRIFT_TEST_MAIN(HandoffTest)
+MELODRIFT_PAGE_TEST_MAIN(HandoffTest)
 #include "test_handoff.moc"

@@ -8,6 +8,7 @@
 
 #include "applicationprocess.h"
 #include "chartservice.h"
+#include "pagescript.h"
 #include "testenvironment.h"
 
 #include <QJsonArray>
@@ -135,5 +136,5 @@ void HandoffExitTest::exitsWhilePlaying()
         QFAIL(qPrintable(QStringLiteral("unexpected debug output:\n") + output));
 }
 
-MELODRIFT_TEST_MAIN(HandoffExitTest)
+MELODRIFT_PAGE_TEST_MAIN(HandoffExitTest)
 #include "test_handoff_exit.moc"

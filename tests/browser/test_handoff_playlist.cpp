@@ -1,6 +1,7 @@
 // Player.play_youtube_helper from page script: the one-line RAM playlist on
 // disk and its hand-off to the desktop, caught here so nothing is launched.
 
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
@@ -216,5 +217,5 @@ void HandoffPlaylistTest::unwritablePlaylistIsNotHandedOver()
     QCOMPARE(desktop->urls, QList<QUrl>{QUrl::fromLocalFile(playlist)});
 }
 
-MELODRIFT_TEST_MAIN(HandoffPlaylistTest)
+MELODRIFT_PAGE_TEST_MAIN(HandoffPlaylistTest)
 #include "test_handoff_playlist.moc"

@@ -5,6 +5,7 @@
 #include "browserview.h"
 #include "busstandin.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
@@ -86,5 +87,5 @@ void InhibitTest::videoKeepsTheScreenAwakeUntilItStops()
     QTRY_COMPARE_WITH_TIMEOUT(desktop.calls(), calls, 5000);
 }
 
-MELODRIFT_TEST_MAIN(InhibitTest)
+MELODRIFT_PAGE_TEST_MAIN(InhibitTest)
 #include "test_inhibit.moc"

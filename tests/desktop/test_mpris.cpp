@@ -4,6 +4,7 @@
 
 #include "applicationprocess.h"
 #include "chartservice.h"
+#include "pagescript.h"
 #include "testenvironment.h"
 
 #include <QDBusConnection>
@@ -168,5 +169,5 @@ void MprisTest::nextIsOfferedOnlyOnTheChartPage()
     QCOMPARE(app.quit(), QString());
 }
 
-MELODRIFT_TEST_MAIN(MprisTest)
+MELODRIFT_PAGE_TEST_MAIN(MprisTest)
 #include "test_mpris.moc"

@@ -7,6 +7,7 @@
 #include "busstandin.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
@@ -77,5 +78,5 @@ void NotifyTest::songStartingUnseenIsAnnounced()
         qPrintable(made));
 }
 
-MELODRIFT_TEST_MAIN(NotifyTest)
+MELODRIFT_PAGE_TEST_MAIN(NotifyTest)
 #include "test_notify.moc"

@@ -6,6 +6,7 @@
 #include "browserview.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
@@ -65,5 +66,5 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QVERIFY2(qAbs(next->output()->volume() - chosen) < 0.02, qPrintable(QString::number(next->output()->volume())));
 }
 
-MELODRIFT_TEST_MAIN(VolumeTest)
+MELODRIFT_PAGE_TEST_MAIN(VolumeTest)
 #include "test_volume.moc"

@@ -1,6 +1,6 @@
+#include "applicationsetup.h"
 #include "fixtureserver.h"
 #include "httpwindow.h"
-#include "mainwindow.h"
 #include "modalanswerer.h"
 #include "testenvironment.h"
 
@@ -81,7 +81,7 @@ ModalAnswerer::Answer fillCredentials(const QString &user, const QString &passwo
 
 void TestHttpWindow::initTestCase()
 {
-    MainWindow::prepareApplication();
+    ApplicationSetup::prepare();
     QVERIFY(certificates.isValid());
     const QString dir = certificates.path() + QLatin1Char('/');
     // Right name, only self-signed: one error. Wrong name and meant for

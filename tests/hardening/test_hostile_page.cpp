@@ -11,10 +11,10 @@
 #include "mainwindow.h"
 #include "mediaplayer.h"
 #include "modalanswerer.h"
+#include "pagescript.h"
 #include "scriptstring.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
-#include "webviewfinder.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,8 +23,6 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QUrlQuery>
-#include <QWebFrame>
-#include <QWebPage>
 #include <QtTest>
 
 #include <memory>
@@ -93,7 +91,7 @@ private:
     ChartService otherSite;
     std::unique_ptr<UrlCatcher> catcher;
     std::unique_ptr<BrowserView> view;
-    QGraphicsWebView *webView = nullptr;
+    PageView *page = nullptr;
 };
 
 void HostilePageTest::initTestCase()
@@ -109,8 +107,7 @@ void HostilePageTest::initTestCase()
     view = std::make_unique<BrowserView>(nullptr);
     view->resize(640, 480);
     view->show();
-    webView = TestSupport::webViewIn(view.get());
-    QVERIFY(webView);
+    page = view->pageView();
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
     // The hidden player, made once the page has loaded, is the only one.
@@ -134,7 +131,7 @@ void HostilePageTest::cleanupTestCase()
 
 QVariant HostilePageTest::js(const QString &script) const
 {
-    return webView->page()->mainFrame()->evaluateJavaScript(script);
+    return TestSupport::evaluate(page, script);
 }
 
 bool HostilePageTest::pageAnswers()
@@ -363,7 +360,7 @@ void HostilePageTest::playerIsOnlyItsSlots()
     // Page script may delete it; the page loses Player, the next page gets a new one.
     js(QStringLiteral("Player.deleteLater(); window.deletedHere = true;"));
     QTRY_VERIFY(js(QStringLiteral("try { Player.stop(); false; } catch (e) { true; }")).toBool());
-    webView->reload();
+    js(QStringLiteral("location.reload()"));
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!window.deletedHere && window.chartReady === true")).toBool(), 30000);
     QVERIFY(pageAnswers());
 }
@@ -371,7 +368,7 @@ void HostilePageTest::playerIsOnlyItsSlots()
 void HostilePageTest::showChartPage()
 {
     if (!js(QStringLiteral("window.chartReady === true")).toBool())
-        webView->load(service.startPage());
+        page->load(service.startPage());
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
                              30000);
 }
@@ -452,7 +449,7 @@ void HostilePageTest::foreignPagesGetNothing()
     QTest::qWait(2500);
     QCOMPARE(reportsOf(otherSite), reports);
     if (reports.contains(QStringLiteral("framed"))) {
-        QCOMPARE(webView->url(), service.startPage());
+        QCOMPARE(page->url(), service.startPage());
         QVERIFY(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool());
     }
     // The service never heard from a foreign page through Player.
@@ -460,5 +457,5 @@ void HostilePageTest::foreignPagesGetNothing()
     QVERIFY(lookups.filter(QStringLiteral("736563726574")).isEmpty());
 }
 
-MELODRIFT_TEST_MAIN(HostilePageTest)
+MELODRIFT_PAGE_TEST_MAIN(HostilePageTest)
 #include "test_hostile_page.moc"

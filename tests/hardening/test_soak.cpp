@@ -5,16 +5,14 @@
 
 #include "chartservice.h"
 #include "mediaplayer.h"
+#include "pagescript.h"
 #include "playbacksuite.h"
+#include "processmemory.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
 
 #include <QFile>
 #include <QtTest>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -33,22 +31,6 @@ constexpr qint64 perLookupKiB = 1;
 qint64 perStartKiB()
 {
     return qgetenv("PHONON_BACKEND") == "phonon_gstreamer" ? 160 : 16;
-}
-
-qint64 residentKiB()
-{
-#ifdef __GLIBC__
-    // Memory that malloc keeps for reuse is not a leak; give it back first.
-    malloc_trim(0);
-#endif
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 } // namespace
@@ -153,17 +135,17 @@ void SoakTest::lookupsAndPlaybackDoNotLeak()
     // Warm-up: caches, the script engine's heap and the back end's pools fill.
     QVERIFY(lookups(300));
     QVERIFY(startsAndStops(20));
-    const qint64 warm = residentKiB();
+    const qint64 warm = ProcessMemory::treeKiB();
     QVERIFY(warm > 0);
 
     QElapsedTimer clock;
     clock.start();
     QVERIFY(lookups(lookupsPerRound));
     QVERIFY(startsAndStops(playsPerRound));
-    const qint64 afterFirst = residentKiB();
+    const qint64 afterFirst = ProcessMemory::treeKiB();
     QVERIFY(lookups(lookupsPerRound));
     QVERIFY(startsAndStops(playsPerRound));
-    const qint64 afterSecond = residentKiB();
+    const qint64 afterSecond = ProcessMemory::treeKiB();
 
     const qint64 bound = settleKiB + 2 * (lookupsPerRound * perLookupKiB + playsPerRound * perStartKiB());
     qInfo("soak: %d lookups and %d starts and stops in %lld ms; resident KiB after warm-up %lld, "
@@ -180,5 +162,5 @@ void SoakTest::lookupsAndPlaybackDoNotLeak()
     QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join('|')));
 }
 
-MELODRIFT_TEST_MAIN(SoakTest)
+MELODRIFT_PAGE_TEST_MAIN(SoakTest)
 #include "test_soak.moc"

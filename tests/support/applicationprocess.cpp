@@ -20,7 +20,10 @@ bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment 
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     clock.start();
-    process.start(QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"), QStringList());
+    // A suite registered for one web engine runs the program built on it.
+    const QString program =
+        qEnvironmentVariable("MELODRIFT_TEST_PROGRAM", QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"));
+    process.start(program, QStringList());
     return process.waitForStarted(10000);
 }
 

@@ -3,15 +3,12 @@
 #include "browserview.h"
 #include "mainwindow.h"
 #include "mediaplayer.h"
-#include "webviewfinder.h"
+#include "pagescript.h"
+#include "pageview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QWebFrame>
-#include <QWebPage>
 #include <QtTest>
-
-#include <phonon/SeekSlider>
 
 #include <algorithm>
 
@@ -35,8 +32,7 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
     mainWindow->setFixedSize(640, 480);
     mainWindow->setVisible(true);
 
-    web = TestSupport::webViewIn(view());
-    if (!web || !QTest::qWaitForWindowExposed(mainWindow.get()))
+    if (!QTest::qWaitForWindowExposed(mainWindow.get()))
         return false;
     // Clicks go to the window a user would have in front.
     mainWindow->activateWindow();
@@ -60,7 +56,6 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
 void App::close()
 {
     mainWindow.reset();
-    web = nullptr;
     first = nullptr;
     // The program never deletes a player; the tests do, often right after a
     // start. Phonon's GStreamer back end still delivers messages for a source
@@ -91,14 +86,9 @@ BrowserView *App::view() const
     return mainWindow ? mainWindow->browserView() : nullptr;
 }
 
-QWebFrame *App::frame() const
-{
-    return web->page()->mainFrame();
-}
-
 QVariant App::js(const QString &script) const
 {
-    return frame()->evaluateJavaScript(script);
+    return TestSupport::evaluate(view()->pageView(), script);
 }
 
 QList<MediaPlayer *> App::players() const
@@ -137,14 +127,18 @@ bool App::click(const QString &selector)
             .toList();
     if (centre.size() != 2)
         return false;
-    // The web view item fills the scene from 0, 0, and the scene fills the view.
+    // The page fills the view from 0, 0; the mouse goes to whichever widget
+    // of the engine's takes it there.
     const QPoint point(centre.at(0).toInt(), centre.at(1).toInt());
-    QWidget *viewport = view()->viewport();
-    QTest::mouseMove(viewport, point);
+    QWidget *target = view()->childAt(point);
+    if (!target)
+        return false;
+    const QPoint at = target->mapFrom(view(), point);
+    QTest::mouseMove(target, at);
     QTest::qWait(200);
-    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, at);
     QTest::qWait(50);
-    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, point);
+    QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, at);
     return true;
 }
 
@@ -184,69 +178,6 @@ void PlaybackSuite::cleanupTestCase()
 {
     messages.reset();
     service.stop();
-}
-
-QList<MediaPlayer *> allPlayers()
-{
-    QList<MediaPlayer *> players;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *player = qobject_cast<MediaPlayer *>(widget))
-            players.append(player);
-    }
-    return players;
-}
-
-Phonon::MediaObject *mediaObjectOf(MediaPlayer *player)
-{
-    auto *slider = player ? player->findChild<Phonon::SeekSlider *>() : nullptr;
-    return slider ? slider->mediaObject() : nullptr;
-}
-
-Phonon::State stateOf(MediaPlayer *player)
-{
-    return player ? player->state() : Phonon::ErrorState;
-}
-
-QString stateText(Phonon::State state)
-{
-    switch (state) {
-    case Phonon::LoadingState:
-        return QStringLiteral("loading");
-    case Phonon::StoppedState:
-        return QStringLiteral("stopped");
-    case Phonon::PlayingState:
-        return QStringLiteral("playing");
-    case Phonon::BufferingState:
-        return QStringLiteral("buffering");
-    case Phonon::PausedState:
-        return QStringLiteral("paused");
-    case Phonon::ErrorState:
-        break;
-    }
-    return QStringLiteral("error");
-}
-
-QString stateText(MediaPlayer *player)
-{
-    return stateText(stateOf(player));
-}
-
-QUrl sourceOf(MediaPlayer *player)
-{
-    Phonon::MediaObject *media = mediaObjectOf(player);
-    return media ? media->currentSource().url() : QUrl();
-}
-
-bool isFullScreen(MediaPlayer *player)
-{
-    return player->isVisible() && player->windowState().testFlag(Qt::WindowFullScreen);
-}
-
-QString scriptQuoted(const QString &text)
-{
-    // The tests' own texts hold no quote or backslash; keep it that way.
-    Q_ASSERT(!text.contains(QLatin1Char('\'')) && !text.contains(QLatin1Char('\\')));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
 
 } // namespace Handoff

@@ -26,8 +26,6 @@
 class BrowserView;
 class MainWindow;
 class MediaPlayer;
-class QGraphicsWebView;
-class QWebFrame;
 
 namespace Handoff {
 
@@ -46,8 +44,6 @@ public:
 
     MainWindow *window() const { return mainWindow.get(); }
     BrowserView *view() const;
-    QGraphicsWebView *webView() const { return web; }
-    QWebFrame *frame() const;
     QVariant js(const QString &script) const;
 
     // The hidden player the view made once the start page had loaded.
@@ -63,7 +59,6 @@ public:
 
 private:
     std::unique_ptr<MainWindow> mainWindow;
-    QGraphicsWebView *web = nullptr;
     MediaPlayer *first = nullptr;
     QList<QPointer<MediaPlayer>> before;
     QList<QPointer<MediaPlayer>> seen;

@@ -1,7 +1,9 @@
+#include "mwebpage.h"
 #include "mwebview.h"
 #include "qtscrollevent.h"
 #include "qtscrollprepareevent.h"
 #include "testenvironment.h"
+#include "webkitsceneview.h"
 
 #include <QGestureEvent>
 #include <QGraphicsScene>
@@ -11,6 +13,7 @@
 #include <QMenu>
 #include <QPanGesture>
 #include <QPinchGesture>
+#include <QScrollBar>
 #include <QSwipeGesture>
 #include <QTapGesture>
 #include <QTouchDevice>
@@ -61,6 +64,7 @@ private slots:
     void cleanup();
 
     void placesItselfInTheViewsScene();
+    void sceneViewKeepsThePageAtItsSize();
     void prepareReportsGeometryAndPosition();
     void prepareRangeIsNeverNegative_data();
     void prepareRangeIsNeverNegative();
@@ -117,6 +121,27 @@ void TestMWebView::placesItselfInTheViewsScene()
     QCOMPARE(web->scene(), scene);
     QVERIFY(scene->items().contains(web));
     QCOMPARE(web->parentItem(), nullptr);
+}
+
+void TestMWebView::sceneViewKeepsThePageAtItsSize()
+{
+    // The page host's graphics view: the scene, the item and the page's
+    // layout follow the view's size, the page is black without a
+    // horizontal scroll bar, and the view scrolls nothing itself.
+    WebKitSceneView host(nullptr);
+    host.resize(640, 480);
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QCOMPARE(host.sceneRect(), QRectF(0, 0, 640, 480));
+    QCOMPARE(host.webView()->geometry(), QRectF(0, 0, 640, 480));
+    QCOMPARE(host.webPage()->preferredContentsSize(), QSize(640, 480));
+    QVERIFY(!host.horizontalScrollBar()->isVisible() && !host.verticalScrollBar()->isVisible());
+    QCOMPARE(host.webPage()->palette().color(QPalette::Base), QColor(Qt::black));
+    QCOMPARE(host.webPage()->mainFrame()->scrollBarPolicy(Qt::Horizontal), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(host.webPage()->mainFrame()->scrollBarPolicy(Qt::Vertical), Qt::ScrollBarAsNeeded);
+    host.resize(300, 200);
+    QCOMPARE(host.webView()->geometry(), QRectF(0, 0, 300, 200));
+    QCOMPARE(host.webPage()->preferredContentsSize(), QSize(300, 200));
 }
 
 void TestMWebView::prepareReportsGeometryAndPosition()

@@ -1,0 +1,14 @@
+#ifndef ENGINEPROBE_H
+#define ENGINEPROBE_H
+
+// What a page suite asks of the engine it is linked with, beyond the page
+// itself; each engine's folder of the test support answers it.
+namespace EngineProbe {
+
+// Frees what page script left for the engine's garbage collector, so a
+// measurement starts from the page's live memory.
+void collectGarbage();
+
+} // namespace EngineProbe
+
+#endif // ENGINEPROBE_H

@@ -1,0 +1,13 @@
+#include "engineprobe.h"
+
+#include <QWebSettings>
+
+namespace EngineProbe {
+
+void collectGarbage()
+{
+    // Also runs the script engine's collector.
+    QWebSettings::clearMemoryCaches();
+}
+
+} // namespace EngineProbe
