@@ -297,8 +297,7 @@ void BrowserView::startLookup(const QString &location, LookupKind kind)
 // never sees its callback run inside its own call.
 void BrowserView::answerLater(LookupKind kind)
 {
-    QMetaObject::invokeMethod(
-        this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
 }
 
 int BrowserView::pendingCount()
