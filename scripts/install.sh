@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   # build, and the formatting check (which asks git for the files)
-  cmake g++ make pkg-config clang-format ccache git
+  cmake g++ make pkg-config clang-format-19 ccache git
   qtbase5-dev qtbase5-dev-tools
   libphonon4qt5-dev libphonon4qt5experimental-dev
   libgstreamer1.0-dev
