@@ -52,7 +52,7 @@ cleanup() {
   for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
     umount -R "${mounts[i]}" 2>/dev/null || umount -Rl "${mounts[i]}" || true
   done
-  [ -z "$partial" ] || rm -rf --one-file-system "$partial"
+  [ -z "$partial" ] || rm -rf --one-file-system "$partial" "$partial.log"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
@@ -81,7 +81,6 @@ make_root() {
   if ! debootstrap --variant=minbase --cache-dir="$debs" "$codename" "$partial" "$mirror" \
     >"$partial.log" 2>&1; then
     tail -n 20 "$partial.log" >&2
-    rm -f "$partial.log"
     echo "in-debian: debootstrap of Debian $release ($codename) from $mirror failed; no root was kept" >&2
     exit 1
   fi
