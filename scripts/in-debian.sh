@@ -111,6 +111,9 @@ bind() {
   mount --rbind "$1" "$target$2"
   mounts+=("$target$2")
 }
+# The root on itself: its / is then a mount point, as unshare needs to run
+# this script again inside it.
+bind "$target" ""
 mount -t proc proc "$target/proc"
 mounts+=("$target/proc")
 bind /sys /sys
