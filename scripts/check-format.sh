@@ -5,6 +5,7 @@
 # tree differently, and 19 is the one Debian 12 and 13 both offer.
 set -uo pipefail
 formatter=clang-format-19
+command -v "$formatter" >/dev/null || { echo "check-format: $formatter not found; scripts/install.sh installs it" >&2; exit 1; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
