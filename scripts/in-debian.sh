@@ -61,6 +61,7 @@ trap 'exit 130' INT TERM HUP
 registry() {
   local sites
   sites=$(apt-get indextargets --format '$(SITE) $(RELEASE)' 'Created-By: Packages' 2>/dev/null | sort -u)
+  sites=$(sed 's|/ | |' <<<"$sites")
   mirror=${MELODRIFT_DEBIAN_MIRROR:-$(awk '$1 ~ /\/debian$/ && $2 !~ /-security$/ { print $1; exit }' <<<"$sites")}
   mirror=${mirror:-http://deb.debian.org/debian}
   security=${MELODRIFT_DEBIAN_SECURITY:-$(awk '$2 ~ /-security$/ { print $1; exit }' <<<"$sites")}
@@ -141,5 +142,7 @@ while IFS= read -r name; do
 done < <(compgen -e)
 
 status=0
-env -i "${environment[@]}" chroot "$target" /bin/sh -c 'cd "$1" && shift && exec "$@"' sh "$clone" "$@" || status=$?
+# The command does not hold the lock: a daemon it leaves behind must not
+# make the next run wait.
+env -i "${environment[@]}" chroot "$target" /bin/sh -c 'cd "$1" && shift && exec "$@"' sh "$clone" "$@" 9>&- || status=$?
 exit $status
