@@ -109,8 +109,7 @@ void LookupService::start(const QString &location, Kind kind)
 // never sees its callback run inside its own call.
 void LookupService::answerLater(Kind kind)
 {
-    QMetaObject::invokeMethod(
-        this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, kind] { answerPage(kind, QByteArray()); }, Qt::QueuedConnection);
 }
 
 int LookupService::pendingCount()
@@ -187,7 +186,6 @@ void LookupService::endLookup(QNetworkReply *reply, Kind kind)
     reply->deleteLater();
 }
 
-
 void LookupService::answerPage(Kind kind, QByteArray body, const QUrl &source)
 {
     // The answer's bytes are let go before the engine makes its own copies.
@@ -196,4 +194,3 @@ void LookupService::answerPage(Kind kind, QByteArray body, const QUrl &source)
     body = QByteArray();
     deliver(script, youtube ? "process_youtube" : "process_ajax");
 }
-

@@ -85,8 +85,7 @@ void idle(int ms)
 
 bool waitForState(Phonon::MediaObject &media, Phonon::State state, int timeoutMs)
 {
-    return waitForSignal(
-        &media, &Phonon::MediaObject::stateChanged, [&] { return media.state() == state; }, timeoutMs);
+    return waitForSignal(&media, &Phonon::MediaObject::stateChanged, [&] { return media.state() == state; }, timeoutMs);
 }
 
 // Milliseconds from playLocation to the playing state, -1 when it never came.
@@ -104,8 +103,7 @@ double timeToPlaying(MediaPlayer &player, Phonon::MediaObject &media, const QStr
         });
     clock.start();
     player.playLocation(location);
-    waitForSignal(
-        &media, &Phonon::MediaObject::stateChanged, [&] { return ms >= 0; }, 20000);
+    waitForSignal(&media, &Phonon::MediaObject::stateChanged, [&] { return ms >= 0; }, 20000);
     QObject::disconnect(watch);
     player.stop();
     return ms;

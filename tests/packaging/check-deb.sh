@@ -3,6 +3,9 @@
 # would: lintian finds no error, its dependencies resolve on this machine,
 # and the melodrift unpacked from it shows the stand-in chart. Nothing is
 # installed, nothing written outside that folder (apt's caches included).
+# Inside a root made by scripts/in-debian.sh, which exists to be written to,
+# it also installs the package with apt-get, starts the installed program on
+# the stand-in chart and removes the package again.
 #   check-deb.sh <build dir> <source dir>
 set -euo pipefail
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
@@ -19,14 +22,35 @@ apt-get install --simulate -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= 
   grep -q '^Inst melodrift ' "$work/apt.log" || fail "its dependencies do not resolve here" apt.log
 echo "check-deb: built $(basename "$deb"), lintian and apt-get --simulate passed in $SECONDS s"
 
-dpkg-deb -x "$deb" "$work/root"
 python3 "$2/chart-service/server.py" --port 0 --exit-with-parent >"$work/url" 2>"$work/service.log" &
 for _ in $(seq 300); do [ -s "$work/url" ] && break; sleep 0.1; done
 export MELODRIFT_START_URL="$(head -n1 "$work/url")charts/v3.6w_pro/cutter11.php"
-"$work/root/usr/bin/melodrift" >"$work/app.log" 2>&1 &
-for _ in $(seq 600); do
-  grep -q 'chart ready: 8 items, Player present' "$work/app.log" && exit 0
-  kill -0 $! 2>/dev/null || break
-  sleep 0.1
-done
-fail "the unpacked melodrift did not show the chart" app.log
+# shows_chart <program> <log>: the program shows the chart with Player on it.
+shows_chart() {
+  "$1" >"$work/$2" 2>&1 &
+  local app=$!
+  for _ in $(seq 600); do
+    if grep -q 'chart ready: 8 items, Player present' "$work/$2"; then
+      kill $app 2>/dev/null || true
+      wait $app 2>/dev/null || true
+      return 0
+    fi
+    kill -0 $app 2>/dev/null || break
+    sleep 0.1
+  done
+  fail "$1 did not show the chart" "$2"
+}
+
+dpkg-deb -x "$deb" "$work/root"
+shows_chart "$work/root/usr/bin/melodrift" app.log
+[ -f /.melodrift-root ] || exit 0
+
+# The package is gone from apt's view once purged: the purge here may find nothing.
+trap 'apt-get purge -y -qq melodrift >/dev/null 2>&1 || true; kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+apt-get install -y -qq "$deb" >"$work/install.log" 2>&1 || fail "apt-get install failed" install.log
+shows_chart /usr/bin/melodrift installed.log
+apt-get purge -y -qq melodrift >"$work/purge.log" 2>&1 || fail "apt-get purge failed" purge.log
+if dpkg-query -W -f='${Status}' melodrift 2>/dev/null | grep -q "ok installed"; then
+  fail "melodrift is still installed after apt-get purge" purge.log
+fi
+echo "check-deb: installed with apt-get in $(sed 's/ from .*//' /.melodrift-root), showed the chart and was removed"

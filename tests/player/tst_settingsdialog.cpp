@@ -250,7 +250,7 @@ void SettingsDialogTest::chosenEffectGoesIntoThePathOnOk()
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{chosen.data()});
 
     // OK with the same choice keeps that very effect.
-    runDialog([] {}, true);
+    runDialog([] { }, true);
     QVERIFY(chosen);
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{chosen.data()});
     QCOMPARE(inspect().pendingEffect(), chosen.data());
@@ -321,7 +321,7 @@ void SettingsDialogTest::cancelRestoresTheEffectChoice()
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{inPath.data()});
     // Cancel made a fresh pending instance of the saved choice; a later OK
     // keeps the one in the path.
-    runDialog([] {}, true);
+    runDialog([] { }, true);
     QVERIFY(inPath);
     QCOMPARE(inspect().audioOutputPath().effects(), QList<Phonon::Effect *>{inPath.data()});
     QCOMPARE(effectsAlive(), 1);
