@@ -114,6 +114,7 @@ void BrowserView::setupWebView()
     connect(page, &PageView::loadProgress, this, &BrowserView::setProgress);
     connect(page, &PageView::loadFinished, this, &BrowserView::finish);
     connect(page, &PageView::documentChanged, this, &BrowserView::pageChanged);
+    connect(page, &PageView::documentChanged, this, &BrowserView::noteWithheld);
 }
 
 void BrowserView::loadStartPage()
@@ -135,21 +136,22 @@ void BrowserView::addJSObject()
                 bridge = new PlayerBridge(this);
             return bridge;
         },
-        [this](const QUrl &url) { return mayHoldPlayer(url); });
+        trust);
 }
 
-bool BrowserView::mayHoldPlayer(const QUrl &url)
+// Once per site, however many of its pages follow one another.
+void BrowserView::noteWithheld()
 {
+    const QUrl url = page->url();
     if (trust.trusts(url)) {
         withheldFrom.clear();
-        return true;
+        return;
     }
     const QString site = url.host().isEmpty() ? url.toString(QUrl::RemovePath | QUrl::RemoveQuery) : url.host();
     if (site != withheldFrom) {
         withheldFrom = site;
         qDebug() << "Player withheld from a page outside the chart service:" << site;
     }
-    return false;
 }
 
 bool BrowserView::holdsChartPage() const

@@ -85,7 +85,7 @@ protected:
 private:
     void setupWebView();
     void loadStartPage();
-    bool mayHoldPlayer(const QUrl &url);
+    void noteWithheld();
     void evaluateInChartPage(const QString &script, const char *what);
 
     PageView *page = nullptr;

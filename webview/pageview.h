@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class PageTrust;
 class QWidget;
 
 // The chart page as a web engine shows it: the one seam between the program
@@ -45,14 +46,14 @@ public:
     // engines report every one of those as a failed load too.
     virtual bool mainFrameUnreachable() const = 0;
 
-    // Page script of every main-frame document whose address mayHold
-    // accepts sees the object as `name`, with the object's public slots and
-    // nothing else of it; other documents, their frames and any window they
-    // open see nothing. The engine asks mayHold for each new document (maybe
-    // more than once) and, where calls arrive after the fact, again at each
-    // call. object() gives the object to publish, made anew if it is gone.
-    virtual void publish(const QString &name, std::function<QObject *()> object,
-                         std::function<bool(const QUrl &)> mayHold) = 0;
+    // Page script of every main-frame document that trust accepts sees the
+    // object as `name`, with the object's public slots and nothing else of
+    // it; other documents, their frames and any window they open see
+    // nothing. The engine judges each new document and, where calls arrive
+    // after the fact, each call again. object() gives the object to publish,
+    // made anew if it is gone. Called again, it publishes again in the
+    // document shown now.
+    virtual void publish(const QString &name, std::function<QObject *()> object, const PageTrust &trust) = 0;
 
     // Runs script in the document the main frame shows now, and nowhere else:
     // if another document is shown by the time the engine gets to it, it does

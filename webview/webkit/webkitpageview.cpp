@@ -69,12 +69,11 @@ bool WebKitPageView::mainFrameUnreachable() const
     return view->webPage()->mainFrameUnreachable();
 }
 
-void WebKitPageView::publish(const QString &name, std::function<QObject *()> object,
-                             std::function<bool(const QUrl &)> mayHold)
+void WebKitPageView::publish(const QString &name, std::function<QObject *()> object, const PageTrust &trust)
 {
     publishedName = name;
     publishedObject = std::move(object);
-    mayHoldObject = std::move(mayHold);
+    this->trust = trust;
     publishInDocumentShown();
 }
 
@@ -88,7 +87,7 @@ void WebKitPageView::windowObjectCleared()
 
 void WebKitPageView::publishInDocumentShown()
 {
-    if (!publishedObject || !mayHoldObject(url()))
+    if (!publishedObject || !trust->trusts(url()))
         return;
     view->webPage()->mainFrame()->addToJavaScriptWindowObject(publishedName, publishedObject());
 }

@@ -1,7 +1,10 @@
 #ifndef WEBKITPAGEVIEW_H
 #define WEBKITPAGEVIEW_H
 
+#include "pagetrust.h"
 #include "pageview.h"
+
+#include <optional>
 
 class WebKitSceneView;
 
@@ -21,8 +24,7 @@ public:
     QUrl url() const override;
     QString title() const override;
     bool mainFrameUnreachable() const override;
-    void publish(const QString &name, std::function<QObject *()> object,
-                 std::function<bool(const QUrl &)> mayHold) override;
+    void publish(const QString &name, std::function<QObject *()> object, const PageTrust &trust) override;
     void evaluate(const QString &script, const std::function<void(const QVariant &)> &done) override;
 
 private:
@@ -32,7 +34,7 @@ private:
     WebKitSceneView *view;
     QString publishedName;
     std::function<QObject *()> publishedObject;
-    std::function<bool(const QUrl &)> mayHoldObject;
+    std::optional<PageTrust> trust;
 };
 
 #endif // WEBKITPAGEVIEW_H
