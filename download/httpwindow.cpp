@@ -90,7 +90,7 @@ HttpWindow::HttpWindow(QWidget *parent)
 void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
 {
     url = QUrl(urlText);
-    const QString directory = Paths::downloadDirectory();
+    directory = Paths::downloadDirectory();
     QString refusal;
     targetPath = SavePath::resolve(directory, fileName, &refusal);
     if (targetPath.isEmpty()) {
@@ -105,6 +105,8 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     }
 
     QDir().mkdir(directory);
+    if (refusedAsLink())
+        return;
     if (QFile::exists(targetPath)
         && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?").arg(targetPath),
                      QMessageBox::No)) {
@@ -271,8 +273,20 @@ void HttpWindow::startRequest()
     connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
 }
 
+// QSaveFile writes through a link to wherever it leads.
+bool HttpWindow::refusedAsLink()
+{
+    const QString refusal = SavePath::linkRefusal(directory, targetPath);
+    if (refusal.isEmpty())
+        return false;
+    inform(tr("Unable to save the file %1: %2.").arg(targetPath, refusal));
+    return true;
+}
+
 bool HttpWindow::openTarget()
 {
+    if (refusedAsLink())
+        return false;
     file = new QSaveFile(targetPath, this);
     // Unbuffered, a write that fails says why (a full disk, say) at once;
     // through Qt's buffer a short write only leaves "Unknown error".
@@ -301,12 +315,16 @@ void HttpWindow::releaseReply()
 void HttpWindow::finishSuccessfully()
 {
     httpReadyRead(); // whatever the reply still holds
-    if (writeFailure.isEmpty() && file->commit()) {
+    // A link planted while the file arrived would take it elsewhere.
+    QString failure = writeFailure.isEmpty() ? SavePath::linkRefusal(directory, targetPath) : writeFailure;
+    if (failure.isEmpty() && file->commit()) {
         const QString shownName = QFileInfo(QUrl(urlEdit->text()).path()).fileName();
         statusLabel->setText(tr("Downloaded %1 to current directory.").arg(shownName));
     } else {
-        inform(tr("Unable to save the file %1: %2.")
-                   .arg(targetPath, writeFailure.isEmpty() ? file->errorString() : writeFailure));
+        if (failure.isEmpty())
+            failure = file->errorString();
+        discardFile();
+        inform(tr("Unable to save the file %1: %2.").arg(targetPath, failure));
     }
     downloadButton->setEnabled(true);
 }

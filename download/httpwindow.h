@@ -41,6 +41,7 @@ private slots:
 
 private:
     void startRequest();
+    bool refusedAsLink();
     bool openTarget();
     bool writeAll(const char *data, qint64 count);
     void discardFile();
@@ -69,6 +70,7 @@ private:
     // Why the file could not take what arrived ("No space left on device").
     QString writeFailure;
 
+    QString directory;
     QString targetPath;
     QByteArray chunk;
     // A prompt runs a nested event loop inside the access manager's signal;

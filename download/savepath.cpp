@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -78,6 +79,25 @@ QString resolve(const QString &directory, const QString &fileName, QString *refu
     if (refusal)
         *refusal = reason;
     return reason.isEmpty() ? directory + name : QString();
+}
+
+// Links come into download folders with extracted archives. Writing follows
+// them, and so does the overwrite question, which would name the link and
+// not the file really replaced.
+QString linkRefusal(const QString &directory, const QString &path)
+{
+    const QFileInfo target(path);
+    if (target.isSymLink())
+        return Refusal::tr("the name is a symbolic link, which could lead anywhere");
+    // A folder that does not resolve cannot be written into either; the
+    // attempt says so.
+    const QString root = QFileInfo(directory).canonicalFilePath();
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (root.isEmpty() || folder.isEmpty() || folder == root)
+        return QString();
+    if (!folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/')))
+        return Refusal::tr("a folder on the way is a symbolic link that leads out of the download folder");
+    return QString();
 }
 
 } // namespace SavePath

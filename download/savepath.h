@@ -18,6 +18,12 @@ QString fallbackName();
 // a ".." component and names with a hidden part (".bashrc", ".config/x") are not.
 QString resolve(const QString &directory, const QString &fileName, QString *refusal = nullptr);
 
+// Why the file system would put `path` (as resolve() made it) anywhere but
+// where it names, or an empty string: the name is a symbolic link (dangling
+// or not), or a folder on the way is a link leading out of `directory`.
+// Asked before the file is opened and again before it is put in place.
+QString linkRefusal(const QString &directory, const QString &path);
+
 } // namespace SavePath
 
 #endif // SAVEPATH_H

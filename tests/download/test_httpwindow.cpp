@@ -42,6 +42,8 @@ private slots:
     void unsafeNamesAreRefusedWithoutRequest_data();
     void unsafeNamesAreRefusedWithoutRequest();
     void subfolders();
+    void symbolicLinksAreRefused_data();
+    void symbolicLinksAreRefused();
     void onlyHttpAndHttpsAreFetched_data();
     void onlyHttpAndHttpsAreFetched();
     void progressStaysRightForAnySize();
@@ -461,6 +463,87 @@ void TestHttpWindow::subfolders()
     QString why;
     QVERIFY2(FixtureServer::fileHoldsPattern(target("sub/b.txt"), 100, &why), qPrintable(why));
     QCOMPARE(answerer.unexpected, 0);
+}
+
+// Links come into download folders with extracted archives. A name that is
+// a link, or a linked folder leading out, is refused before anything is
+// asked or fetched; a link planted while the file arrives, before it is put
+// in place. Nothing is written anywhere.
+void TestHttpWindow::symbolicLinksAreRefused_data()
+{
+    const QString outside = TestSupport::environment().root() + "/outside";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("link"); // made in the download folder
+    QTest::addColumn<QString>("leadsTo");
+    QTest::addColumn<bool>("plantedDuringTransfer");
+    QTest::addColumn<QString>("savedAs"); // empty: refused
+    QTest::newRow("dangling link") << "probe-dl.bin"
+                                   << "probe-dl.bin" << outside + "/planted.bin" << false << "";
+    QTest::newRow("link to a file outside") << "song.mp3"
+                                            << "song.mp3" << outside + "/victim.bin" << false << "";
+    QTest::newRow("link to a file inside") << "alias.bin"
+                                           << "alias.bin" << downloads + "real/file.bin" << false << "";
+    QTest::newRow("folder linked outside") << "sub/x.bin"
+                                           << "sub" << outside << false << "";
+    QTest::newRow("folder linked to a missing one") << "gone/x.bin"
+                                                    << "gone" << outside + "/missing" << false << "";
+    QTest::newRow("link planted during the transfer") << "late.bin"
+                                                      << "late.bin" << outside + "/planted.bin" << true << "";
+    QTest::newRow("folder linked inside is fine") << "inner/x.bin"
+                                                  << "inner" << downloads + "real" << false << "real/x.bin";
+}
+
+void TestHttpWindow::symbolicLinksAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, link);
+    QFETCH(QString, leadsTo);
+    QFETCH(bool, plantedDuringTransfer);
+    QFETCH(QString, savedAs);
+    const QString outside = TestSupport::environment().root() + "/outside";
+    QDir(outside).removeRecursively();
+    QVERIFY(QDir().mkpath(outside) && QDir().mkpath(downloads + "real"));
+    {
+        QFile victim(outside + "/victim.bin");
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write(oldBytes) == oldBytes.size());
+    }
+    writeOldFile("real/file.bin");
+    const auto plant = [&] { return QFile::link(leadsTo, target(link)); };
+    if (!plantedDuringTransfer)
+        QVERIFY(plant());
+
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok);
+    HttpWindow window;
+    const QString path = (plantedDuringTransfer ? "/slow/400000?" : "/bytes/7004?")
+                         + QString::fromLatin1(QUrl::toPercentEncoding(QTest::currentDataTag()));
+    window.downloadFile(server.http(path).toString(), name);
+    if (plantedDuringTransfer) {
+        QTRY_VERIFY(progressOf(window)->value() > 0);
+        QVERIFY(plant());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isDownloading(), 20000);
+
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"victim.bin"});
+    QCOMPARE(contents(outside + "/victim.bin"), oldBytes);
+    QCOMPARE(contents(target("real/file.bin")), oldBytes);
+    QCOMPARE(QFileInfo(target(link)).symLinkTarget(), QFileInfo(leadsTo).absoluteFilePath());
+    if (!savedAs.isEmpty()) {
+        QCOMPARE(answerer.seen, QStringList());
+        QString why;
+        QVERIFY2(FixtureServer::fileHoldsPattern(target(savedAs), 7004, &why), qPrintable(why));
+        return;
+    }
+    QCOMPARE(answerer.seen.size(), 1);
+    const QString prefix = QStringLiteral("Unable to save the file %1: ").arg(target(name));
+    QVERIFY2(answerer.seen.first().startsWith(prefix) && answerer.seen.first().size() > prefix.size() + 1,
+             qPrintable(answerer.seen.first()));
+    QCOMPARE(server.requests().contains(path), plantedDuringTransfer);
+    // No half-written file is left beside the link either.
+    QStringList left{link, "real"};
+    left.sort();
+    QCOMPARE(downloadEntries(), left);
 }
 
 void TestHttpWindow::onlyHttpAndHttpsAreFetched_data()
