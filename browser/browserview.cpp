@@ -2,6 +2,7 @@
 
 #include "httpwindow.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 #include "mwebpage.h"
 #include "mwebview.h"
 #include "paths.h"
@@ -57,6 +58,10 @@ bool isNetworkMedia(const QString &location)
 {
     static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"),
                                      QStringLiteral("mms"), QStringLiteral("mmsh")};
+    if (location.size() > MediaText::maxLocationLength) {
+        qDebug() << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
+        return false;
+    }
     for (const QChar c : location) {
         if (c.category() == QChar::Other_Control)
             return false;

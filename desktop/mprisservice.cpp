@@ -2,11 +2,13 @@
 
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDebug>
 #include <QUrl>
 
 #include <phonon/BackendCapabilities>
@@ -18,19 +20,19 @@ namespace {
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString trackKey = QStringLiteral("mpris:trackid");
-
 bool hasSource(MediaPlayer *player)
 {
     const Phonon::MediaSource::Type type = player->media()->currentSource().type();
     return type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty;
 }
 
+// Tags are the media's: any length.
 QStringList present(const QStringList &values)
 {
     QStringList kept;
     for (const QString &value : values) {
         if (!value.trimmed().isEmpty())
-            kept.append(value);
+            kept.append(MediaText::title(value));
     }
     return kept;
 }
@@ -166,7 +168,7 @@ QVariantMap MprisService::plainMetadata() const
     QVariantMap map;
     map.insert(trackKey, trackId());
     const QStringList titles = present(media->metaData(Phonon::TitleMetaData));
-    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? url.fileName() : titles.first());
+    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? MediaText::title(url.fileName()) : titles.first());
     const QStringList artists = present(media->metaData(Phonon::ArtistMetaData));
     if (!artists.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), artists);
@@ -299,6 +301,16 @@ void MprisService::moveTo(qint64 positionMs)
 
 void MprisService::openUri(const QString &uri, const QDBusMessage &message)
 {
+    // Not even parsed: any client on the bus may send one of many megabytes.
+    if (uri.size() > MediaText::maxLocationLength) {
+        qDebug() << "OpenUri refused, the address is longer than 64 KiB:" << uri.size() << "characters";
+        message.setDelayedReply(true);
+        bus.send(message.createErrorReply(
+            QDBusError::InvalidArgs,
+            QStringLiteral("Melodrift opens only locations of up to 64 KiB, not one of %1 characters")
+                .arg(uri.size())));
+        return;
+    }
     const QUrl url(uri, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     QString refusal;

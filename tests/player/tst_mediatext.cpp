@@ -21,6 +21,8 @@ private slots:
     void timeText();
     void bufferText();
     void cutKeepsThirtyCharacters();
+    void titleKeepsAtMost256Characters_data();
+    void titleKeepsAtMost256Characters();
     void infoText_data();
     void infoText();
 
@@ -85,6 +87,26 @@ void MediaTextTest::cutKeepsThirtyCharacters()
     QCOMPARE(MediaText::cut(thirty), thirty);
     QCOMPARE(MediaText::cut(thirty + QLatin1Char('x')), thirty + QStringLiteral("..."));
     QCOMPARE(MediaText::cut(QString()), QString());
+}
+
+void MediaTextTest::titleKeepsAtMost256Characters_data()
+{
+    const QString ellipsis(QChar(0x2026));
+    const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E"); // outside the Basic Multilingual Plane
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("256 kept") << QString(256, 'a') << QString(256, 'a');
+    QTest::newRow("257 cut") << QString(257, 'a') << QString(255, 'a') + ellipsis;
+    QTest::newRow("17 MB cut") << QString(17 << 20, 'a') << QString(255, 'a') + ellipsis;
+    QTest::newRow("no half character") << QString(254, 'a') + clef + QString(10, 'b') << QString(254, 'a') + ellipsis;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void MediaTextTest::titleKeepsAtMost256Characters()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    QCOMPARE(MediaText::title(text), title);
 }
 
 void MediaTextTest::infoText_data()
