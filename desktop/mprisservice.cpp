@@ -1,5 +1,6 @@
 #include "mprisservice.h"
 
+#include "desktopintegration.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
 #include "mediatext.h"
@@ -20,6 +21,11 @@ namespace {
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString trackKey = QStringLiteral("mpris:trackid");
+// How long a move to the next item lasts: until a source started after it
+// plays, but at least the shorter and at most the longer of these.
+const int minimumMoveMs = 500;
+const int movingOnMs = 5000;
+
 bool hasSource(MediaPlayer *player)
 {
     const Phonon::MediaSource::Type type = player->media()->currentSource().type();
@@ -46,6 +52,7 @@ MprisService::MprisService(const QDBusConnection &bus, QObject *parent)
     announce.setSingleShot(true);
     announce.setInterval(0);
     connect(&announce, &QTimer::timeout, this, &MprisService::publishChanges);
+    movingOn.setSingleShot(true);
 }
 
 MprisService::~MprisService()
@@ -98,6 +105,16 @@ void MprisService::watch(MediaPlayer *player)
     const auto changed = [this] { announce.start(); };
     connect(player, &MediaPlayer::sourceOpened, this, [this, player] { startedSource(player); });
     connect(player, &MediaPlayer::shownStateChanged, this, changed);
+    connect(player, &MediaPlayer::shownStateChanged, this, [this, player](Phonon::State state) {
+        if (movingOn.isActive() && state == Phonon::PlayingState && trackOf.value(player) > tracksBeforeNext) {
+            // A source that plays at once still leaves a burst of calls in its wake.
+            const qint64 left = minimumMoveMs - sinceNext.elapsed();
+            if (left > 0)
+                movingOn.start(int(left));
+            else
+                movingOn.stop();
+        }
+    });
     connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, changed);
     connect(player->media(), &Phonon::MediaObject::totalTimeChanged, this, changed);
     connect(player->media(), &Phonon::MediaObject::seekableChanged, this, changed);
@@ -265,8 +282,18 @@ void MprisService::stop()
 
 void MprisService::next()
 {
-    if (canGoNext())
-        emit nextRequested();
+    if (!canGoNext())
+        return;
+    // Each Next would start the page's next item, and a burst of them
+    // hundreds of sources at once: one move at a time.
+    if (movingOn.isActive()) {
+        qCDebug(lcDesktop) << "Next dropped: the page is still moving on to its next item";
+        return;
+    }
+    tracksBeforeNext = tracksStarted;
+    sinceNext.start();
+    movingOn.start(movingOnMs);
+    emit nextRequested();
 }
 
 void MprisService::seek(qlonglong offsetUs)

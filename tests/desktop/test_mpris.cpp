@@ -109,6 +109,17 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QVERIFY(!service.fetch(QStringLiteral("requests")).contains("/media/paper-satellites.ogg"));
     QCOMPARE(app.output().count(QStringLiteral("Video play:")), 1);
 
+    // A burst of a thousand moves the page on once, to item 2: the calls
+    // that come while the move is under way are dropped.
+    const QDBusMessage next = QDBusMessage::createMethodCall(busName, objectPath, player.interface(), "Next");
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(QDBusConnection::sessionBus().send(next));
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("metadata xesam:url")),
+                              media(QStringLiteral("paper-satellites.ogg")), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 5000);
+    QTest::qWait(1500);
+    QCOMPARE(app.output().count(QStringLiteral("Signal Received")), 2);
+    QVERIFY(!service.fetch(QStringLiteral("requests")).contains("/media/low-tide.ogg"));
     QCOMPARE(app.quit(), QString());
 
     // The next run starts with that volume, and keeps it as a song starts.
