@@ -194,8 +194,9 @@ QVariantMap MprisService::plainMetadata() const
         map.insert(QStringLiteral("xesam:album"), albums.first());
     if (media->totalTime() > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(media->totalTime()) * 1000);
+    // Every client on the bus reads it: no user name or password.
     if (url.isValid())
-        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded()));
+        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded(QUrl::RemoveUserInfo)));
     return map;
 }
 

@@ -77,7 +77,7 @@ QString bufferText(int percent)
 QString sourceName(const Phonon::MediaSource &source)
 {
     if (source.type() == Phonon::MediaSource::Url)
-        return title(source.url().toString());
+        return title(source.url().toString(QUrl::RemoveUserInfo));
     return cut(afterLastSlash(source.fileName()));
 }
 

@@ -35,7 +35,8 @@ QString timeText(qint64 position, qint64 length);
 QString bufferText(int percent);
 
 // The name of a source as the information screen shows it: a URL whole (as
-// title() cuts it), a file by the part after its last "/".
+// title() cuts it) but without its user name and password, a file by the
+// part after its last "/".
 QString sourceName(const Phonon::MediaSource &source);
 
 // The information screen's rich text from the media's metadata, its source
