@@ -95,7 +95,7 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     targetPath = SavePath::resolve(directory, fileName, &refusal);
     if (targetPath.isEmpty()) {
         const QString name = fileName.isEmpty() ? SavePath::fallbackName() : fileName;
-        inform(tr("Unable to save the file %1: %2.").arg(directory + name, refusal));
+        inform(tr("Unable to save the file %1: %2.").arg(SavePath::shown(directory + name), refusal));
         return;
     }
     if (!isFetchable(url)) {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 // The reasons end up in the download window's refusal, so they are
@@ -50,6 +52,8 @@ QString refusalFor(const QString &directory, const QString &name)
 {
     if (name.contains(QChar::Null))
         return Refusal::tr("the name holds a NUL character");
+    if (std::any_of(name.cbegin(), name.cend(), SavePath::disguises))
+        return Refusal::tr("the name holds a line break, a control character or one that turns the direction of text");
     if (isAbsolute(name))
         return Refusal::tr("the name is an absolute path outside the download folder");
     if (climbsOut(name))
@@ -66,6 +70,27 @@ QString refusalFor(const QString &directory, const QString &name)
 } // namespace
 
 namespace SavePath {
+
+bool disguises(QChar c)
+{
+    const ushort u = c.unicode();
+    return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+           || c.category() == QChar::Separator_Paragraph || u == 0x061C || u == 0x200E || u == 0x200F
+           || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+QString shown(const QString &text)
+{
+    QString visible;
+    visible.reserve(text.size());
+    for (const QChar c : text) {
+        if (disguises(c))
+            visible += QStringLiteral("[U+%1]").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+        else
+            visible += c;
+    }
+    return visible;
+}
 
 QString fallbackName()
 {

@@ -420,17 +420,26 @@ void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest_data()
     const QString outside = TestSupport::environment().root() + "/escaped.txt";
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("escapedTo");
-    QTest::newRow("parent") << "../escaped.txt" << outside;
-    QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside;
-    QTest::newRow("absolute") << outside << outside;
-    QTest::newRow("hidden file") << ".bashrc" << downloads + ".bashrc";
-    QTest::newRow("hidden folder") << ".config/autostart/x.desktop" << downloads + ".config";
+    QTest::addColumn<QString>("shownAs"); // in the box, when not as given
+    QTest::newRow("parent") << "../escaped.txt" << outside << "";
+    QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside << "";
+    QTest::newRow("absolute") << outside << outside << "";
+    QTest::newRow("hidden file") << ".bashrc" << downloads + ".bashrc"
+                                 << "";
+    QTest::newRow("hidden folder") << ".config/autostart/x.desktop" << downloads + ".config"
+                                   << "";
+    // Names that would show as others in the box, which shows what they hold.
+    QTest::newRow("right-to-left override") << QString::fromUtf8("song\u202Egpj.exe") << downloads + "song"
+                                            << "song[U+202E]gpj.exe";
+    QTest::newRow("line break") << "song.mp3\n/etc/passwd" << downloads + "song.mp3"
+                                << "song.mp3[U+000A]/etc/passwd";
 }
 
 void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
 {
     QFETCH(QString, name);
     QFETCH(QString, escapedTo);
+    QFETCH(QString, shownAs);
     QDir(downloads).mkdir("sub");
     ModalAnswerer answerer;
     answerer.then(QMessageBox::Ok);
@@ -439,7 +448,8 @@ void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
 
     QVERIFY(!window.isDownloading());
     QCOMPARE(answerer.seen.size(), 1);
-    const QString prefix = QStringLiteral("Unable to save the file %1: ").arg(downloads + name);
+    const QString prefix =
+        QStringLiteral("Unable to save the file %1: ").arg(downloads + (shownAs.isEmpty() ? name : shownAs));
     QVERIFY2(answerer.seen.first().startsWith(prefix), qPrintable(answerer.seen.first()));
     QVERIFY(answerer.seen.first().size() > prefix.size() + 1);
     QVERIFY(!QFile::exists(escapedTo));
