@@ -51,6 +51,9 @@ private:
     void followRedirect(const QUrl &target);
     bool askYesNo(const QString &text, int defaultButton);
     void inform(const QString &text);
+    void cannotSave(const QString &reason);
+    // A text of the page or a server as a prompt shows it.
+    QString fit(const QString &text) const;
 
     QLabel *statusLabel;
     QLabel *urlLabel;

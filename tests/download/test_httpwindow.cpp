@@ -4,6 +4,7 @@
 #include "modalanswerer.h"
 #include "testenvironment.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -39,6 +40,8 @@ private slots:
     void textsInTheUsersLanguage();
     void certificateQuestion_data();
     void certificateQuestion();
+    void longServerTextsKeepPromptsOnScreen_data();
+    void longServerTextsKeepPromptsOnScreen();
     void unsafeNamesAreRefusedWithoutRequest_data();
     void unsafeNamesAreRefusedWithoutRequest();
     void subfolders();
@@ -413,6 +416,66 @@ void TestHttpWindow::certificateQuestion()
     QCOMPARE(answerer.seen, QStringList{"One or more SSL errors has occurred: " + descriptions.join(", ")});
     QString why;
     QVERIFY2(FixtureServer::fileHoldsPattern(target("secure.bin"), 3000, &why), qPrintable(why));
+}
+
+// Realms, addresses, reasons and names of kilobytes: every prompt keeps to
+// the 640x480 screen Melodrift was made for, with its buttons on it.
+void TestHttpWindow::longServerTextsKeepPromptsOnScreen_data()
+{
+    const QString unbroken(3600, QLatin1Char('r'));
+    const QString words = QStringLiteral("realm ").repeated(600);
+    auto withQuery = [this](const QString &path, const QString &key, const QString &value) {
+        QUrl url = server.http(path);
+        url.setQuery(key + '=' + QString::fromLatin1(QUrl::toPercentEncoding(value)));
+        return url.toString();
+    };
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("prompts"); // how each begins
+    const QStringList refusedCredentials{"Http authentication required", "Download failed: "};
+    QTest::newRow("realm without a blank") << withQuery("/auth/10", "realm", unbroken) << "a.bin" << refusedCredentials;
+    QTest::newRow("realm of many words") << withQuery("/auth/10", "realm", words) << "a.bin" << refusedCredentials;
+    QTest::newRow("redirect") << withQuery("/redirect", "to", "/bytes/10?" + unbroken) << "a.bin"
+                              << QStringList{"Redirect to " + server.http("/bytes/10?rrr").toString()};
+    QTest::newRow("server's reason") << withQuery("/status/404", "reason", words) << "a.bin"
+                                     << QStringList{"Download failed: "};
+    QTest::newRow("page's address") << "ftp://127.0.0.1/" + unbroken << "a.bin" << QStringList{"Download failed: "};
+    QString deep;
+    for (int i = 0; i < 15; ++i)
+        deep += QString(240, QLatin1Char('a' + i)) + '/';
+    QTest::newRow("page's name") << server.http("/bytes/10").toString() << deep + "song.mp3"
+                                 << QStringList{"There already exists a file called " + downloads + "aaa"};
+}
+
+void TestHttpWindow::longServerTextsKeepPromptsOnScreen()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, name);
+    QFETCH(QStringList, prompts);
+    if (name.contains('/')) {
+        QVERIFY(QDir().mkpath(target(name.section('/', 0, -2))));
+        writeOldFile(name);
+    }
+    QStringList offScreen;
+    ModalAnswerer answerer;
+    answerer.otherwise([&](QWidget *prompt) {
+        const QSize size = prompt->frameGeometry().size();
+        if (size.width() > 640 || size.height() > 480)
+            offScreen << QStringLiteral("%1 is %2x%3").arg(prompt->windowTitle()).arg(size.width()).arg(size.height());
+        for (const QAbstractButton *button : prompt->findChildren<QAbstractButton *>()) {
+            if (button->isVisible() && !prompt->rect().contains(QRect(button->mapTo(prompt, QPoint()), button->size())))
+                offScreen << QStringLiteral("%1 off %2").arg(button->text(), prompt->windowTitle());
+        }
+        qobject_cast<QDialog *>(prompt)->reject();
+    });
+    HttpWindow window;
+    window.downloadFile(url, name);
+    QTRY_VERIFY(!window.isDownloading());
+    QTRY_COMPARE(answerer.seen.size(), prompts.size());
+
+    QVERIFY2(offScreen.isEmpty(), qPrintable(offScreen.join(", ")));
+    for (int i = 0; i < prompts.size(); ++i)
+        QVERIFY2(answerer.seen.at(i).startsWith(prompts.at(i)), qPrintable(answerer.seen.at(i)));
 }
 
 void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest_data()
