@@ -14,7 +14,9 @@ bool notificationsEnabled();
 void setNotificationsEnabled(bool enabled);
 
 // "volume" and "muted": what the user last set on a player, handed to the
-// next ones. False when nothing has been set yet.
+// next ones. False when nothing has been set yet. A volume that cannot be
+// read is full volume, one out of range is brought into 0 to 1, and a
+// "muted" that cannot be read is false.
 bool hasVolume();
 qreal volume();
 void setVolume(qreal volume);

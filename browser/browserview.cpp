@@ -2,6 +2,7 @@
 
 #include "httpwindow.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 #include "pageview.h"
 #include "paths.h"
 #include "playerbridge.h"
@@ -55,10 +56,24 @@ bool isOutsideLink(const QUrl &url)
 // location and nothing else. Local files, devices and capture schemes
 // (fd://, v4l2://, screen:// ...) would give the page the machine's own
 // content; a line break would add entries to the playlist.
+// What the debug output shows of an address: all of any a page may use, the
+// start of one refused for its length (megabytes written out stall whoever
+// reads the output).
+QString forLog(const QString &location)
+{
+    if (location.size() <= MediaText::maxLocationLength)
+        return location;
+    return location.left(200) + QStringLiteral("... (%1 characters)").arg(location.size());
+}
+
 bool isNetworkMedia(const QString &location)
 {
     static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"),
                                      QStringLiteral("mms"), QStringLiteral("mmsh")};
+    if (location.size() > MediaText::maxLocationLength) {
+        qDebug() << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
+        return false;
+    }
     for (const QChar c : location) {
         if (c.category() == QChar::Other_Control)
             return false;
@@ -290,7 +305,7 @@ void BrowserView::showMedia(QUrl url)
 {
     const QString location = url.toString();
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << location;
+        qDebug() << "Media refused, not a network location:" << forLog(location);
         return;
     }
     qDebug() << "Video play: " << location;
@@ -313,7 +328,7 @@ void BrowserView::showMedia(const QString &url)
 void BrowserView::play_link(QString location)
 {
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << location;
+        qDebug() << "Media refused, not a network location:" << forLog(location);
         return;
     }
     currentPlayer()->playLocation(location);
@@ -338,11 +353,11 @@ void BrowserView::closeMedia()
 void BrowserView::play_youtube_helper(QString location)
 {
     qDebug() << "starting....";
-    qDebug() << location;
+    qDebug() << forLog(location);
     // The desktop's player opens whatever the line names, and reads every
     // line as an entry of its own.
     if (!isNetworkMedia(location)) {
-        qDebug() << "Playlist refused, not one network location:" << location;
+        qDebug() << "Playlist refused, not one network location:" << forLog(location);
         return;
     }
 

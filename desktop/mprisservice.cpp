@@ -1,12 +1,15 @@
 #include "mprisservice.h"
 
+#include "desktopintegration.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDebug>
 #include <QUrl>
 
 #include <phonon/BackendCapabilities>
@@ -18,6 +21,10 @@ namespace {
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString trackKey = QStringLiteral("mpris:trackid");
+// How long a move to the next item lasts: until a source started after it
+// plays, but at least the shorter and at most the longer of these.
+const int minimumMoveMs = 500;
+const int movingOnMs = 5000;
 
 bool hasSource(MediaPlayer *player)
 {
@@ -25,12 +32,13 @@ bool hasSource(MediaPlayer *player)
     return type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty;
 }
 
+// Tags are the media's: any length.
 QStringList present(const QStringList &values)
 {
     QStringList kept;
     for (const QString &value : values) {
         if (!value.trimmed().isEmpty())
-            kept.append(value);
+            kept.append(MediaText::title(value));
     }
     return kept;
 }
@@ -44,6 +52,7 @@ MprisService::MprisService(const QDBusConnection &bus, QObject *parent)
     announce.setSingleShot(true);
     announce.setInterval(0);
     connect(&announce, &QTimer::timeout, this, &MprisService::publishChanges);
+    movingOn.setSingleShot(true);
 }
 
 MprisService::~MprisService()
@@ -96,6 +105,16 @@ void MprisService::watch(MediaPlayer *player)
     const auto changed = [this] { announce.start(); };
     connect(player, &MediaPlayer::sourceOpened, this, [this, player] { startedSource(player); });
     connect(player, &MediaPlayer::shownStateChanged, this, changed);
+    connect(player, &MediaPlayer::shownStateChanged, this, [this, player](Phonon::State state) {
+        if (movingOn.isActive() && state == Phonon::PlayingState && trackOf.value(player) > tracksBeforeNext) {
+            // A source that plays at once still leaves a burst of calls in its wake.
+            const qint64 left = minimumMoveMs - sinceNext.elapsed();
+            if (left > 0)
+                movingOn.start(int(left));
+            else
+                movingOn.stop();
+        }
+    });
     connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, changed);
     connect(player->media(), &Phonon::MediaObject::totalTimeChanged, this, changed);
     connect(player->media(), &Phonon::MediaObject::seekableChanged, this, changed);
@@ -166,7 +185,7 @@ QVariantMap MprisService::plainMetadata() const
     QVariantMap map;
     map.insert(trackKey, trackId());
     const QStringList titles = present(media->metaData(Phonon::TitleMetaData));
-    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? url.fileName() : titles.first());
+    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? MediaText::title(url.fileName()) : titles.first());
     const QStringList artists = present(media->metaData(Phonon::ArtistMetaData));
     if (!artists.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), artists);
@@ -175,8 +194,9 @@ QVariantMap MprisService::plainMetadata() const
         map.insert(QStringLiteral("xesam:album"), albums.first());
     if (media->totalTime() > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(media->totalTime()) * 1000);
+    // Every client on the bus reads it: no user name or password.
     if (url.isValid())
-        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded()));
+        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded(QUrl::RemoveUserInfo)));
     return map;
 }
 
@@ -263,8 +283,18 @@ void MprisService::stop()
 
 void MprisService::next()
 {
-    if (canGoNext())
-        emit nextRequested();
+    if (!canGoNext())
+        return;
+    // Each Next would start the page's next item, and a burst of them
+    // hundreds of sources at once: one move at a time.
+    if (movingOn.isActive()) {
+        qCDebug(lcDesktop) << "Next dropped: the page is still moving on to its next item";
+        return;
+    }
+    tracksBeforeNext = tracksStarted;
+    sinceNext.start();
+    movingOn.start(movingOnMs);
+    emit nextRequested();
 }
 
 void MprisService::seek(qlonglong offsetUs)
@@ -299,6 +329,16 @@ void MprisService::moveTo(qint64 positionMs)
 
 void MprisService::openUri(const QString &uri, const QDBusMessage &message)
 {
+    // Not even parsed: any client on the bus may send one of many megabytes.
+    if (uri.size() > MediaText::maxLocationLength) {
+        qDebug() << "OpenUri refused, the address is longer than 64 KiB:" << uri.size() << "characters";
+        message.setDelayedReply(true);
+        bus.send(message.createErrorReply(
+            QDBusError::InvalidArgs,
+            QStringLiteral("Melodrift opens only locations of up to 64 KiB, not one of %1 characters")
+                .arg(uri.size())));
+        return;
+    }
     const QUrl url(uri, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     QString refusal;

@@ -3,6 +3,7 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -89,6 +90,11 @@ private:
     std::function<MediaPlayer *()> listeningSource;
     // Changes arrive in bursts; they are announced together once the burst is over.
     QTimer announce;
+    // Runs from a Next passed on to the page until a source started after
+    // it plays (or for a while, should the page start none).
+    QTimer movingOn;
+    QElapsedTimer sinceNext;
+    quint64 tracksBeforeNext = 0;
     QVariantMap announced;
 };
 

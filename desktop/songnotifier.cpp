@@ -3,6 +3,7 @@
 #include "desktopintegration.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -74,7 +75,8 @@ void SongNotifier::notify()
     QString title = firstOf(media->metaData(Phonon::TitleMetaData));
     if (title.isEmpty())
         title = media->currentSource().url().fileName();
-    const QString artist = firstOf(media->metaData(Phonon::ArtistMetaData));
+    title = MediaText::title(title);
+    const QString artist = MediaText::title(firstOf(media->metaData(Phonon::ArtistMetaData)));
     // Asked each time, as the daemon may have come up after Melodrift or
     // been replaced since: one that reads markup in the body would take an
     // artist such as "Lumen & Fox" for broken markup.

@@ -16,6 +16,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 #include <climits>
@@ -29,6 +30,39 @@ const int readBufferSize = 256 * 1024;
 bool isFetchable(const QUrl &url)
 {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
+// What a prompt shows of a text of the page or a server: a realm, an address
+// or a name can run to kilobytes, and a prompt that shows them whole reaches
+// past the screen with its buttons. The middle of a long text is left out,
+// and so is the middle of a stretch that offers no place to wrap and would
+// not fit, so every prompt keeps to a 640x480 screen.
+const int maxShownCharacters = 300;
+const int maxUnbrokenWidth = 400;
+
+QString fitted(const QString &text, const QFontMetrics &metrics)
+{
+    QString kept = text;
+    if (kept.size() > maxShownCharacters) {
+        int head = maxShownCharacters * 2 / 3;
+        int tail = maxShownCharacters - head - 1;
+        if (kept.at(head - 1).isHighSurrogate())
+            --head;
+        if (kept.at(kept.size() - tail).isLowSurrogate())
+            --tail;
+        kept = kept.left(head) + QChar(0x2026) + kept.right(tail);
+    }
+    QString shown;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, kept);
+    int start = 0;
+    while (breaks.toNextBoundary() != -1) {
+        const QString stretch = kept.mid(start, breaks.position() - start);
+        shown += metrics.horizontalAdvance(stretch) > maxUnbrokenWidth
+                     ? metrics.elidedText(stretch, Qt::ElideMiddle, maxUnbrokenWidth)
+                     : stretch;
+        start = breaks.position();
+    }
+    return shown;
 }
 
 // QProgressDialog counts in int; halve both counts until the larger fits, so
@@ -90,24 +124,27 @@ HttpWindow::HttpWindow(QWidget *parent)
 void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
 {
     url = QUrl(urlText);
-    const QString directory = Paths::downloadDirectory();
+    directory = Paths::downloadDirectory();
     QString refusal;
     targetPath = SavePath::resolve(directory, fileName, &refusal);
     if (targetPath.isEmpty()) {
         const QString name = fileName.isEmpty() ? SavePath::fallbackName() : fileName;
-        inform(tr("Unable to save the file %1: %2.").arg(directory + name, refusal));
+        inform(tr("Unable to save the file %1: %2.").arg(fit(SavePath::shown(directory + name)), refusal));
         return;
     }
     if (!isFetchable(url)) {
         inform(tr("Download failed: %1.")
-                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(url.toString())));
+                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(fit(url.toString()))));
         return;
     }
 
     QDir().mkdir(directory);
+    if (refusedAsLink())
+        return;
     if (QFile::exists(targetPath)
-        && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?").arg(targetPath),
-                     QMessageBox::No)) {
+        && !askYesNo(
+            tr("There already exists a file called %1 in the current directory. Overwrite?").arg(fit(targetPath)),
+            QMessageBox::No)) {
         return;
     }
     if (!openTarget())
@@ -116,7 +153,7 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     auto *label = new QLabel(this);
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
-    label->setText(QStringLiteral("Downloading to ") + targetPath);
+    label->setText(QStringLiteral("Downloading to ") + fitted(targetPath, label->fontMetrics()));
     progressDialog->setWindowTitle(tr("HTTP"));
     progressDialog->setLabel(label);
 
@@ -143,7 +180,7 @@ void HttpWindow::httpFinished()
     if (!writeFailure.isEmpty()) {
         discardFile();
         releaseReply();
-        inform(tr("Unable to save the file %1: %2.").arg(targetPath, writeFailure));
+        cannotSave(writeFailure);
         downloadButton->setEnabled(true);
         return;
     }
@@ -155,10 +192,10 @@ void HttpWindow::httpFinished()
 
     const QVariant redirectionTarget = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
     if (reply->error() != QNetworkReply::NoError) {
-        fail(reply->errorString());
+        fail(fit(reply->errorString()));
     } else if (!redirectionTarget.isNull()) {
         const QUrl target = url.resolved(redirectionTarget.toUrl());
-        if (askYesNo(tr("Redirect to %1 ?").arg(target.toString()), QMessageBox::NoButton) && !aborted) {
+        if (askYesNo(tr("Redirect to %1 ?").arg(fit(target.toString())), QMessageBox::NoButton) && !aborted) {
             followRedirect(target);
             return;
         }
@@ -222,12 +259,16 @@ void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *aut
     QDialog dialog;
     Ui::Dialog ui;
     ui.setupUi(&dialog);
-    dialog.adjustSize();
     // The realm is the server's text.
     ui.siteDescription->setTextFormat(Qt::PlainText);
-    ui.siteDescription->setText(tr("%1 at %2").arg(authenticator->realm(), url.host()));
+    const QFontMetrics metrics = ui.siteDescription->fontMetrics();
+    ui.siteDescription->setText(
+        tr("%1 at %2").arg(fitted(authenticator->realm(), metrics), fitted(url.host(), metrics)));
     ui.userEdit->setText(url.userName());
     ui.passwordEdit->setText(url.password());
+    // Sized for what it shows, wrapped rather than widened.
+    ui.siteDescription->setMaximumWidth(maxUnbrokenWidth);
+    dialog.adjustSize();
 
     prompting = true;
     const bool accepted = dialog.exec() == QDialog::Accepted;
@@ -271,14 +312,26 @@ void HttpWindow::startRequest()
     connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
 }
 
+// QSaveFile writes through a link to wherever it leads.
+bool HttpWindow::refusedAsLink()
+{
+    const QString refusal = SavePath::linkRefusal(directory, targetPath);
+    if (refusal.isEmpty())
+        return false;
+    cannotSave(refusal);
+    return true;
+}
+
 bool HttpWindow::openTarget()
 {
+    if (refusedAsLink())
+        return false;
     file = new QSaveFile(targetPath, this);
     // Unbuffered, a write that fails says why (a full disk, say) at once;
     // through Qt's buffer a short write only leaves "Unknown error".
     if (file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
-    inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
+    cannotSave(file->errorString());
     discardFile();
     return false;
 }
@@ -301,12 +354,16 @@ void HttpWindow::releaseReply()
 void HttpWindow::finishSuccessfully()
 {
     httpReadyRead(); // whatever the reply still holds
-    if (writeFailure.isEmpty() && file->commit()) {
+    // A link planted while the file arrived would take it elsewhere.
+    QString failure = writeFailure.isEmpty() ? SavePath::linkRefusal(directory, targetPath) : writeFailure;
+    if (failure.isEmpty() && file->commit()) {
         const QString shownName = QFileInfo(QUrl(urlEdit->text()).path()).fileName();
         statusLabel->setText(tr("Downloaded %1 to current directory.").arg(shownName));
     } else {
-        inform(tr("Unable to save the file %1: %2.")
-                   .arg(targetPath, writeFailure.isEmpty() ? file->errorString() : writeFailure));
+        if (failure.isEmpty())
+            failure = file->errorString();
+        discardFile();
+        cannotSave(failure);
     }
     downloadButton->setEnabled(true);
 }
@@ -323,7 +380,7 @@ void HttpWindow::followRedirect(const QUrl &target)
     releaseReply();
     discardFile();
     if (!isFetchable(target)) {
-        fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(target.toString()));
+        fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(fit(target.toString())));
         return;
     }
     url = target;
@@ -343,6 +400,16 @@ bool HttpWindow::askYesNo(const QString &text, int defaultButton)
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
     return box.exec() == QMessageBox::Yes;
+}
+
+void HttpWindow::cannotSave(const QString &reason)
+{
+    inform(tr("Unable to save the file %1: %2.").arg(fit(targetPath), reason));
+}
+
+QString HttpWindow::fit(const QString &text) const
+{
+    return fitted(text, fontMetrics());
 }
 
 void HttpWindow::inform(const QString &text)

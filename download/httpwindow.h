@@ -41,6 +41,7 @@ private slots:
 
 private:
     void startRequest();
+    bool refusedAsLink();
     bool openTarget();
     bool writeAll(const char *data, qint64 count);
     void discardFile();
@@ -50,6 +51,9 @@ private:
     void followRedirect(const QUrl &target);
     bool askYesNo(const QString &text, int defaultButton);
     void inform(const QString &text);
+    void cannotSave(const QString &reason);
+    // A text of the page or a server as a prompt shows it.
+    QString fit(const QString &text) const;
 
     QLabel *statusLabel;
     QLabel *urlLabel;
@@ -69,6 +73,7 @@ private:
     // Why the file could not take what arrived ("No space left on device").
     QString writeFailure;
 
+    QString directory;
     QString targetPath;
     QByteArray chunk;
     // A prompt runs a nested event loop inside the access manager's signal;

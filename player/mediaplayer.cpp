@@ -48,7 +48,7 @@ const char settingsGroup[] = "BrowserMainWindow";
 
 QString titleOf(const QString &location)
 {
-    return location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
+    return MediaText::locationTitle(location);
 }
 
 // Phonon's file-name constructor is the one that makes an existing file a

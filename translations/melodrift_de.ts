@@ -121,6 +121,18 @@
         <source>the name holds a hidden file or folder (a part that begins with &quot;.&quot;)</source>
         <translation>der Name enthält eine versteckte Datei oder einen versteckten Ordner (einen Teil, der mit &quot;.&quot; beginnt)</translation>
     </message>
+    <message>
+        <source>the name holds a line break, a control character or one that turns the direction of text</source>
+        <translation>der Name enthält einen Zeilenumbruch, ein Steuerzeichen oder ein Zeichen, das die Schreibrichtung umkehrt</translation>
+    </message>
+    <message>
+        <source>the name is a symbolic link, which could lead anywhere</source>
+        <translation>der Name ist eine symbolische Verknüpfung, die überallhin führen könnte</translation>
+    </message>
+    <message>
+        <source>a folder on the way is a symbolic link that leads out of the download folder</source>
+        <translation>ein Ordner auf dem Weg ist eine symbolische Verknüpfung, die aus dem Download-Ordner herausführt</translation>
+    </message>
 </context>
 <context>
     <name>MediaPlayer</name>

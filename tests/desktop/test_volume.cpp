@@ -11,6 +11,7 @@
 #include "testenvironment.h"
 #include "testmedia.h"
 
+#include <QSettings>
 #include <QSlider>
 #include <QToolButton>
 #include <QtTest>
@@ -23,6 +24,8 @@ class VolumeTest : public Handoff::PlaybackSuite
 
 private slots:
     void playerControlsCarryOverNotTheInitialVolume();
+    void unreadableRememberedVolumeIsFullVolume_data();
+    void unreadableRememberedVolumeIsFullVolume();
 };
 
 void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
@@ -64,6 +67,41 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QTRY_VERIFY_WITH_TIMEOUT(!DesktopSettings::muted(), 5000);
     QTest::qWait(3000);
     QVERIFY2(qAbs(next->output()->volume() - chosen) < 0.02, qPrintable(QString::number(next->output()->volume())));
+}
+
+// A settings file edited by hand or damaged: what cannot be read is the
+// default, full volume and not muted, never silence; a number out of range
+// is brought into it.
+void VolumeTest::unreadableRememberedVolumeIsFullVolume_data()
+{
+    QTest::addColumn<QString>("volume");
+    QTest::addColumn<QString>("muted");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("not a number") << "nan"
+                                  << "false" << 1.0;
+    QTest::newRow("a word") << "loud"
+                            << "false" << 1.0;
+    QTest::newRow("above the range") << "7"
+                                     << "false" << 1.0;
+    QTest::newRow("a word for muted") << "0.5"
+                                      << "loud" << 0.5;
+}
+
+void VolumeTest::unreadableRememberedVolumeIsFullVolume()
+{
+    QFETCH(QString, volume);
+    QFETCH(QString, muted);
+    QFETCH(double, expected);
+    QSettings settings;
+    settings.setValue(QStringLiteral("Desktop/volume"), volume);
+    settings.setValue(QStringLiteral("Desktop/muted"), muted);
+    app.view()->showMedia(media(QStringLiteral("ocean-bars.ogv")));
+    MediaPlayer *player = app.view()->currentPlayer();
+    QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
+    QTest::qWait(1000);
+    QVERIFY(!player->output()->isMuted());
+    QVERIFY2(qAbs(player->output()->volume() - expected) < 0.02,
+             qPrintable(QString::number(player->output()->volume())));
 }
 
 MELODRIFT_PAGE_TEST_MAIN(VolumeTest)

@@ -82,14 +82,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif head == "text":
             self.send_body(200, query.get("body", [""])[0].encode())
         elif head == "auth" and len(parts) == 2:
-            self.send_authenticated(int(parts[1]))
+            self.send_authenticated(int(parts[1]), query.get("realm", [REALM])[0])
         elif head == "redirect":
             self.send_redirect(query["to"][0], int(query.get("code", ["302"])[0]))
         elif head == "loop":
             self.send_redirect(self.path, 302)
         elif head == "status" and len(parts) == 2:
             code = int(parts[1])
-            self.send_body(code, ("status %d body\n" % code).encode())
+            self.send_body(code, ("status %d body\n" % code).encode(),
+                           reason=query.get("reason", [None])[0])
         elif head == "drop" and len(parts) == 2:
             self.send_dropped(int(parts[1]))
         elif head == "slow" and len(parts) == 2:
@@ -97,8 +98,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.send_body(404, b"no such fixture\n")
 
-    def send_body(self, code, body, extra_headers=()):
-        self.send_response(code)
+    def send_body(self, code, body, extra_headers=(), reason=None):
+        self.send_response(code, reason)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(len(body)))
         for name, value in extra_headers:
@@ -122,13 +123,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if chunked:
             self.wfile.write(b"0\r\n\r\n")
 
-    def send_authenticated(self, size):
+    def send_authenticated(self, size, realm):
         expected = "Basic " + base64.b64encode(CREDENTIALS.encode()).decode()
         if self.headers.get("Authorization") == expected:
             self.send_pattern(size)
         else:
             self.send_body(401, b"credentials needed\n",
-                           [("WWW-Authenticate", 'Basic realm="%s"' % REALM)])
+                           [("WWW-Authenticate", 'Basic realm="%s"' % realm)])
 
     def send_redirect(self, location, code):
         self.send_body(code, b"redirect body\n", [("Location", location)])

@@ -4,6 +4,7 @@
 #include "modalanswerer.h"
 #include "testenvironment.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -39,9 +40,13 @@ private slots:
     void textsInTheUsersLanguage();
     void certificateQuestion_data();
     void certificateQuestion();
+    void longServerTextsKeepPromptsOnScreen_data();
+    void longServerTextsKeepPromptsOnScreen();
     void unsafeNamesAreRefusedWithoutRequest_data();
     void unsafeNamesAreRefusedWithoutRequest();
     void subfolders();
+    void symbolicLinksAreRefused_data();
+    void symbolicLinksAreRefused();
     void onlyHttpAndHttpsAreFetched_data();
     void onlyHttpAndHttpsAreFetched();
     void progressStaysRightForAnySize();
@@ -413,22 +418,88 @@ void TestHttpWindow::certificateQuestion()
     QVERIFY2(FixtureServer::fileHoldsPattern(target("secure.bin"), 3000, &why), qPrintable(why));
 }
 
+// Realms, addresses, reasons and names of kilobytes: every prompt keeps to
+// the 640x480 screen Melodrift was made for, with its buttons on it.
+void TestHttpWindow::longServerTextsKeepPromptsOnScreen_data()
+{
+    const QString unbroken(3600, QLatin1Char('r'));
+    const QString words = QStringLiteral("realm ").repeated(600);
+    auto withQuery = [this](const QString &path, const QString &key, const QString &value) {
+        QUrl url = server.http(path);
+        url.setQuery(key + '=' + QString::fromLatin1(QUrl::toPercentEncoding(value)));
+        return url.toString();
+    };
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("prompts"); // how each begins
+    const QStringList refusedCredentials{"Http authentication required", "Download failed: "};
+    QTest::newRow("realm without a blank") << withQuery("/auth/10", "realm", unbroken) << "a.bin" << refusedCredentials;
+    QTest::newRow("realm of many words") << withQuery("/auth/10", "realm", words) << "a.bin" << refusedCredentials;
+    QTest::newRow("redirect") << withQuery("/redirect", "to", "/bytes/10?" + unbroken) << "a.bin"
+                              << QStringList{"Redirect to " + server.http("/bytes/10?rrr").toString()};
+    QTest::newRow("server's reason") << withQuery("/status/404", "reason", words) << "a.bin"
+                                     << QStringList{"Download failed: "};
+    QTest::newRow("page's address") << "ftp://127.0.0.1/" + unbroken << "a.bin" << QStringList{"Download failed: "};
+    QString deep;
+    for (int i = 0; i < 15; ++i)
+        deep += QString(240, QLatin1Char('a' + i)) + '/';
+    QTest::newRow("page's name") << server.http("/bytes/10").toString() << deep + "song.mp3"
+                                 << QStringList{"There already exists a file called " + downloads + "aaa"};
+}
+
+void TestHttpWindow::longServerTextsKeepPromptsOnScreen()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, name);
+    QFETCH(QStringList, prompts);
+    if (name.contains('/')) {
+        QVERIFY(QDir().mkpath(target(name.section('/', 0, -2))));
+        writeOldFile(name);
+    }
+    QStringList offScreen;
+    ModalAnswerer answerer;
+    answerer.otherwise([&](QWidget *prompt) {
+        const QSize size = prompt->frameGeometry().size();
+        if (size.width() > 640 || size.height() > 480)
+            offScreen << QStringLiteral("%1 is %2x%3").arg(prompt->windowTitle()).arg(size.width()).arg(size.height());
+        for (const QAbstractButton *button : prompt->findChildren<QAbstractButton *>()) {
+            if (button->isVisible() && !prompt->rect().contains(QRect(button->mapTo(prompt, QPoint()), button->size())))
+                offScreen << QStringLiteral("%1 off %2").arg(button->text(), prompt->windowTitle());
+        }
+        qobject_cast<QDialog *>(prompt)->reject();
+    });
+    HttpWindow window;
+    window.downloadFile(url, name);
+    QTRY_VERIFY(!window.isDownloading());
+    QTRY_COMPARE(answerer.seen.size(), prompts.size());
+
+    QVERIFY2(offScreen.isEmpty(), qPrintable(offScreen.join(", ")));
+    for (int i = 0; i < prompts.size(); ++i)
+        QVERIFY2(answerer.seen.at(i).startsWith(prompts.at(i)), qPrintable(answerer.seen.at(i)));
+}
+
 void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest_data()
 {
     const QString outside = TestSupport::environment().root() + "/escaped.txt";
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("escapedTo");
-    QTest::newRow("parent") << "../escaped.txt" << outside;
-    QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside;
-    QTest::newRow("absolute") << outside << outside;
-    QTest::newRow("hidden file") << ".bashrc" << downloads + ".bashrc";
-    QTest::newRow("hidden folder") << ".config/autostart/x.desktop" << downloads + ".config";
+    QTest::addColumn<QString>("shownAs"); // in the box, when not as given
+    QTest::newRow("parent") << "../escaped.txt" << outside << "";
+    QTest::newRow("parent after a subfolder") << "sub/../../escaped.txt" << outside << "";
+    QTest::newRow("absolute") << outside << outside << "";
+    QTest::newRow("hidden file") << ".bashrc" << downloads + ".bashrc" << "";
+    QTest::newRow("hidden folder") << ".config/autostart/x.desktop" << downloads + ".config" << "";
+    // Names that would show as others in the box, which shows what they hold.
+    QTest::newRow("right-to-left override")
+        << QString::fromUtf8("song\u202Egpj.exe") << downloads + "song" << "song[U+202E]gpj.exe";
+    QTest::newRow("line break") << "song.mp3\n/etc/passwd" << downloads + "song.mp3" << "song.mp3[U+000A]/etc/passwd";
 }
 
 void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
 {
     QFETCH(QString, name);
     QFETCH(QString, escapedTo);
+    QFETCH(QString, shownAs);
     QDir(downloads).mkdir("sub");
     ModalAnswerer answerer;
     answerer.then(QMessageBox::Ok);
@@ -437,7 +508,8 @@ void TestHttpWindow::unsafeNamesAreRefusedWithoutRequest()
 
     QVERIFY(!window.isDownloading());
     QCOMPARE(answerer.seen.size(), 1);
-    const QString prefix = QStringLiteral("Unable to save the file %1: ").arg(downloads + name);
+    const QString prefix =
+        QStringLiteral("Unable to save the file %1: ").arg(downloads + (shownAs.isEmpty() ? name : shownAs));
     QVERIFY2(answerer.seen.first().startsWith(prefix), qPrintable(answerer.seen.first()));
     QVERIFY(answerer.seen.first().size() > prefix.size() + 1);
     QVERIFY(!QFile::exists(escapedTo));
@@ -461,6 +533,87 @@ void TestHttpWindow::subfolders()
     QString why;
     QVERIFY2(FixtureServer::fileHoldsPattern(target("sub/b.txt"), 100, &why), qPrintable(why));
     QCOMPARE(answerer.unexpected, 0);
+}
+
+// Links come into download folders with extracted archives. A name that is
+// a link, or a linked folder leading out, is refused before anything is
+// asked or fetched; a link planted while the file arrives, before it is put
+// in place. Nothing is written anywhere.
+void TestHttpWindow::symbolicLinksAreRefused_data()
+{
+    const QString outside = TestSupport::environment().root() + "/outside";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("link"); // made in the download folder
+    QTest::addColumn<QString>("leadsTo");
+    QTest::addColumn<bool>("plantedDuringTransfer");
+    QTest::addColumn<QString>("savedAs"); // empty: refused
+    QTest::newRow("dangling link") << "probe-dl.bin"
+                                   << "probe-dl.bin" << outside + "/planted.bin" << false << "";
+    QTest::newRow("link to a file outside") << "song.mp3"
+                                            << "song.mp3" << outside + "/victim.bin" << false << "";
+    QTest::newRow("link to a file inside") << "alias.bin"
+                                           << "alias.bin" << downloads + "real/file.bin" << false << "";
+    QTest::newRow("folder linked outside") << "sub/x.bin"
+                                           << "sub" << outside << false << "";
+    QTest::newRow("folder linked to a missing one") << "gone/x.bin"
+                                                    << "gone" << outside + "/missing" << false << "";
+    QTest::newRow("link planted during the transfer") << "late.bin"
+                                                      << "late.bin" << outside + "/planted.bin" << true << "";
+    QTest::newRow("folder linked inside is fine") << "inner/x.bin"
+                                                  << "inner" << downloads + "real" << false << "real/x.bin";
+}
+
+void TestHttpWindow::symbolicLinksAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, link);
+    QFETCH(QString, leadsTo);
+    QFETCH(bool, plantedDuringTransfer);
+    QFETCH(QString, savedAs);
+    const QString outside = TestSupport::environment().root() + "/outside";
+    QDir(outside).removeRecursively();
+    QVERIFY(QDir().mkpath(outside) && QDir().mkpath(downloads + "real"));
+    {
+        QFile victim(outside + "/victim.bin");
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write(oldBytes) == oldBytes.size());
+    }
+    writeOldFile("real/file.bin");
+    const auto plant = [&] { return QFile::link(leadsTo, target(link)); };
+    if (!plantedDuringTransfer)
+        QVERIFY(plant());
+
+    ModalAnswerer answerer;
+    answerer.then(QMessageBox::Ok);
+    HttpWindow window;
+    const QString path = (plantedDuringTransfer ? "/slow/400000?" : "/bytes/7004?")
+                         + QString::fromLatin1(QUrl::toPercentEncoding(QTest::currentDataTag()));
+    window.downloadFile(server.http(path).toString(), name);
+    if (plantedDuringTransfer) {
+        QTRY_VERIFY(progressOf(window)->value() > 0);
+        QVERIFY(plant());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isDownloading(), 20000);
+
+    QCOMPARE(QDir(outside).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"victim.bin"});
+    QCOMPARE(contents(outside + "/victim.bin"), oldBytes);
+    QCOMPARE(contents(target("real/file.bin")), oldBytes);
+    QCOMPARE(QFileInfo(target(link)).symLinkTarget(), QFileInfo(leadsTo).absoluteFilePath());
+    if (!savedAs.isEmpty()) {
+        QCOMPARE(answerer.seen, QStringList());
+        QString why;
+        QVERIFY2(FixtureServer::fileHoldsPattern(target(savedAs), 7004, &why), qPrintable(why));
+        return;
+    }
+    QCOMPARE(answerer.seen.size(), 1);
+    const QString prefix = QStringLiteral("Unable to save the file %1: ").arg(target(name));
+    QVERIFY2(answerer.seen.first().startsWith(prefix) && answerer.seen.first().size() > prefix.size() + 1,
+             qPrintable(answerer.seen.first()));
+    QCOMPARE(server.requests().contains(path), plantedDuringTransfer);
+    // No half-written file is left beside the link either.
+    QStringList left{link, "real"};
+    left.sort();
+    QCOMPARE(downloadEntries(), left);
 }
 
 void TestHttpWindow::onlyHttpAndHttpsAreFetched_data()

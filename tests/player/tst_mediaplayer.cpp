@@ -134,6 +134,7 @@ private slots:
     void openFilePlaysAndQueues();
     void openUrlRemembersTheLocation();
     void openRamFilePlaysItsEntries();
+    void longNamesAreCutInTheTitle();
 
 private:
     QTemporaryDir dir;
@@ -983,6 +984,18 @@ void MediaPlayerTest::openRamFilePlaysItsEntries()
     }
     QSettings last(Paths::settingsFile(), QSettings::IniFormat);
     QCOMPARE(last.value(QStringLiteral("BrowserMainWindow/openRamFile")).toString(), dir.filePath("ram/none.ram"));
+}
+
+// X refuses a window title of megabytes and ends the program; no title bar
+// shows a fraction of 256 characters.
+void MediaPlayerTest::longNamesAreCutInTheTitle()
+{
+    const QString name = QStringLiteral("midnight-drive.ogg?") + QString(300, QLatin1Char('x'));
+    player->playLocation(service.url(QStringLiteral("media/")).toString() + name);
+    QCOMPARE(player->windowTitle(), name.left(255) + QChar(0x2026));
+    QVERIFY(waitForState(Phonon::PlayingState));
+    player->stop();
+    QVERIFY(waitForState(Phonon::StoppedState));
 }
 
 MELODRIFT_TEST_MAIN(MediaPlayerTest)
