@@ -2,18 +2,17 @@
 
 #include "httpwindow.h"
 #include "mediaplayer.h"
-#include "mediatext.h"
 #include "pageview.h"
 #include "paths.h"
 #include "playerbridge.h"
 #include "titlebar.h"
+#include "urlrules.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
@@ -23,63 +22,22 @@ namespace {
 // Evaluated in the page when a player is done: the page moves to its next item.
 const char nextItemScript[] = "player(ge('var').value-(-1),1);";
 
-// Some mail programs attach whatever local file an "attach" or "attachment"
-// field of a mail address names. Decoded until nothing changes, so no
-// spelling of the field slips through.
-bool carriesAttachment(const QUrl &url)
-{
-    QString text = url.toString(QUrl::FullyEncoded);
-    for (int round = 0; round < 8; ++round) {
-        const QString decoded = QUrl::fromPercentEncoding(text.toUtf8());
-        if (decoded == text)
-            break;
-        text = decoded;
-    }
-    static const QRegularExpression field(QStringLiteral("[?&;]\\s*attach(ment)?\\s*="),
-                                          QRegularExpression::CaseInsensitiveOption);
-    return text.contains(field);
-}
-
-bool isOutsideLink(const QUrl &url)
-{
-    // The desktop runs whatever handler a scheme names: local files would be
-    // executed, script and data URLs rendered, and on Windows schemes such as
-    // ms-msdt start programs. Only web and mail addresses leave.
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
-                                     QStringLiteral("mailto")};
-    if (!url.isValid() || !schemes.contains(url.scheme().toLower()))
-        return false;
-    return url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0 || !carriesAttachment(url);
-}
-
-// What the page may hand to a player or to the desktop's player: a network
-// location and nothing else. Local files, devices and capture schemes
-// (fd://, v4l2://, screen:// ...) would give the page the machine's own
-// content; a line break would add entries to the playlist.
 // What the debug output shows of an address: all of any a page may use, the
 // start of one refused for its length (megabytes written out stall whoever
 // reads the output).
 QString forLog(const QString &location)
 {
-    if (location.size() <= MediaText::maxLocationLength)
+    if (location.size() <= UrlRules::maxLocationLength)
         return location;
     return location.left(200) + QStringLiteral("... (%1 characters)").arg(location.size());
 }
 
+// What the page may hand to a player or to the desktop's player.
 bool isNetworkMedia(const QString &location)
 {
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"),
-                                     QStringLiteral("mms"), QStringLiteral("mmsh")};
-    if (location.size() > MediaText::maxLocationLength) {
+    if (location.size() > UrlRules::maxLocationLength)
         qDebug() << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
-        return false;
-    }
-    for (const QChar c : location) {
-        if (c.category() == QChar::Other_Control)
-            return false;
-    }
-    const QUrl url(location);
-    return url.isValid() && schemes.contains(url.scheme().toLower()) && !url.host().isEmpty();
+    return UrlRules::isNetworkMedia(location);
 }
 
 } // namespace
@@ -287,7 +245,7 @@ void BrowserView::httpFinished_nokia()
 void BrowserView::launchMarket(QString location)
 {
     const QUrl url(location);
-    if (!isOutsideLink(url)) {
+    if (!UrlRules::isOutsideLink(url)) {
         qDebug() << "Link refused, not a web address:" << location;
         return;
     }

@@ -1,6 +1,7 @@
 #include "lookupservice.h"
 
 #include "scriptstring.h"
+#include "urlrules.h"
 
 #include <QDebug>
 #include <QNetworkReply>
@@ -12,14 +13,6 @@ const int maxAnswerBytes = 64 * 1024 * 1024;
 const int maxAnswerScriptChars = 64 * 1024 * 1024;
 const int maxPendingLookups = 32;
 const int lookupStallMs = 60 * 1000;
-
-bool isLookupAllowed(const QUrl &url)
-{
-    // Anything but the web (file:, qrc:, data: ...) could hand local
-    // content to page script.
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
 
 // Escaped, a byte can cost six characters of script, and the engine copies
 // the script again: the bound is on what the page is handed, not on bytes.
@@ -84,7 +77,7 @@ LookupService::~LookupService()
 void LookupService::start(const QString &location, Kind kind)
 {
     const QUrl url(location);
-    if (!isLookupAllowed(url)) {
+    if (!UrlRules::isWeb(url)) {
         qDebug() << "Lookup refused, not an http or https URL:" << location;
         answerLater(kind);
         return;

@@ -6,6 +6,7 @@
 #include "mediatext.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
+#include "urlrules.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -330,7 +331,7 @@ void MprisService::moveTo(qint64 positionMs)
 void MprisService::openUri(const QString &uri, const QDBusMessage &message)
 {
     // Not even parsed: any client on the bus may send one of many megabytes.
-    if (uri.size() > MediaText::maxLocationLength) {
+    if (uri.size() > UrlRules::maxLocationLength) {
         qDebug() << "OpenUri refused, the address is longer than 64 KiB:" << uri.size() << "characters";
         message.setDelayedReply(true);
         bus.send(message.createErrorReply(
@@ -340,9 +341,8 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
         return;
     }
     const QUrl url(uri, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
     QString refusal;
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!UrlRules::isWeb(url) || !UrlRules::isNetworkMedia(uri))
         refusal = QStringLiteral("Melodrift opens only http and https locations, not %1").arg(uri);
     else if (!listeningPlayer())
         refusal = QStringLiteral("Melodrift has no player yet");

@@ -2,6 +2,7 @@
 #include "paths.h"
 #include "savepath.h"
 #include "ui_authenticationdialog.h"
+#include "urlrules.h"
 
 #include <QAuthenticator>
 #include <QDialogButtonBox>
@@ -26,11 +27,6 @@ namespace {
 // Measured against curl on loopback: larger buffers cost memory and, through
 // page faults, speed as well.
 const int readBufferSize = 256 * 1024;
-
-bool isFetchable(const QUrl &url)
-{
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-}
 
 // What a prompt shows of a text of the page or a server: a realm, an address
 // or a name can run to kilobytes, and a prompt that shows them whole reaches
@@ -132,7 +128,7 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
         inform(tr("Unable to save the file %1: %2.").arg(fit(SavePath::shown(directory + name)), refusal));
         return;
     }
-    if (!isFetchable(url)) {
+    if (!UrlRules::isWeb(url)) {
         inform(tr("Download failed: %1.")
                    .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(fit(url.toString()))));
         return;
@@ -379,7 +375,7 @@ void HttpWindow::followRedirect(const QUrl &target)
 {
     releaseReply();
     discardFile();
-    if (!isFetchable(target)) {
+    if (!UrlRules::isWeb(target)) {
         fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(fit(target.toString())));
         return;
     }

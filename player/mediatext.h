@@ -27,11 +27,6 @@ QString title(const QString &text);
 // a path would otherwise leave there.
 QString locationTitle(const QString &location);
 
-// The longest address, in characters, that the page or the desktop's media
-// controls may hand a player: far beyond any address a server answers
-// (most refuse request lines over 8 KiB), far below what costs time.
-const int maxLocationLength = 64 * 1024;
-
 // Position and length in milliseconds, "m:ss / m:ss", or "h:mm:ss / h:mm:ss"
 // once the length reaches an hour. Hours are never wrapped.
 QString timeText(qint64 position, qint64 length);
