@@ -1,5 +1,6 @@
 #include "browserview.h"
 
+#include "browserlog.h"
 #include "httpwindow.h"
 #include "mediaplayer.h"
 #include "pageview.h"
@@ -16,6 +17,8 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
+
+Q_LOGGING_CATEGORY(lcBrowser, "melodrift.browser")
 
 namespace {
 
@@ -36,7 +39,7 @@ QString forLog(const QString &location)
 bool isNetworkMedia(const QString &location)
 {
     if (location.size() > UrlRules::maxLocationLength)
-        qDebug() << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
+        qCDebug(lcBrowser) << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
     return UrlRules::isNetworkMedia(location);
 }
 
@@ -123,7 +126,7 @@ void BrowserView::noteWithheld()
     const QString site = url.host().isEmpty() ? url.toString(QUrl::RemovePath | QUrl::RemoveQuery) : url.host();
     if (site != withheldFrom) {
         withheldFrom = site;
-        qDebug() << "Player withheld from a page outside the chart service:" << site;
+        qCDebug(lcBrowser) << "Player withheld from a page outside the chart service:" << site;
     }
 }
 
@@ -214,7 +217,7 @@ MediaPlayer *BrowserView::currentPlayer()
 void BrowserView::evaluateInChartPage(const QString &script, const char *what)
 {
     if (!holdsChartPage()) {
-        qDebug() << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
+        qCDebug(lcBrowser) << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
         return;
     }
     page->evaluate(script);
@@ -246,7 +249,7 @@ void BrowserView::launchMarket(QString location)
 {
     const QUrl url(location);
     if (!UrlRules::isOutsideLink(url)) {
-        qDebug() << "Link refused, not a web address:" << location;
+        qCDebug(lcBrowser) << "Link refused, not a web address:" << location;
         return;
     }
     QDesktopServices::openUrl(url);
@@ -263,7 +266,7 @@ void BrowserView::showMedia(QUrl url)
 {
     const QString location = url.toString();
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << forLog(location);
+        qCDebug(lcBrowser) << "Media refused, not a network location:" << forLog(location);
         return;
     }
     qDebug() << "Video play: " << location;
@@ -286,7 +289,7 @@ void BrowserView::showMedia(const QString &url)
 void BrowserView::play_link(QString location)
 {
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << forLog(location);
+        qCDebug(lcBrowser) << "Media refused, not a network location:" << forLog(location);
         return;
     }
     currentPlayer()->playLocation(location);
@@ -315,7 +318,7 @@ void BrowserView::play_youtube_helper(QString location)
     // The desktop's player opens whatever the line names, and reads every
     // line as an entry of its own.
     if (!isNetworkMedia(location)) {
-        qDebug() << "Playlist refused, not one network location:" << forLog(location);
+        qCDebug(lcBrowser) << "Playlist refused, not one network location:" << forLog(location);
         return;
     }
 
@@ -333,7 +336,7 @@ void BrowserView::play_youtube_helper(QString location)
         written = file.commit();
     }
     if (!written) {
-        qWarning() << "Cannot write the playlist" << fileName << ":" << file.errorString();
+        qCWarning(lcBrowser) << "Cannot write the playlist" << fileName << ":" << file.errorString();
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));

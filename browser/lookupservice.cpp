@@ -1,5 +1,6 @@
 #include "lookupservice.h"
 
+#include "browserlog.h"
 #include "scriptstring.h"
 #include "urlrules.h"
 
@@ -20,8 +21,8 @@ bool costsTooMuch(qint64 scriptChars, const QUrl &source)
 {
     if (scriptChars <= maxAnswerScriptChars)
         return false;
-    qDebug() << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
-             << source.toString();
+    qCDebug(lcBrowser) << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
+                       << source.toString();
     return true;
 }
 
@@ -78,12 +79,13 @@ void LookupService::start(const QString &location, Kind kind)
 {
     const QUrl url(location);
     if (!UrlRules::isWeb(url)) {
-        qDebug() << "Lookup refused, not an http or https URL:" << location;
+        qCDebug(lcBrowser) << "Lookup refused, not an http or https URL:" << location;
         answerLater(kind);
         return;
     }
     if (pendingCount() >= maxPendingLookups) {
-        qDebug() << "Lookup answered empty:" << maxPendingLookups << "lookups are pending already:" << location;
+        qCDebug(lcBrowser) << "Lookup answered empty:" << maxPendingLookups
+                           << "lookups are pending already:" << location;
         answerLater(kind);
         return;
     }
@@ -123,7 +125,7 @@ void LookupService::checkSize(QNetworkReply *reply, Kind kind)
 {
     const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (announced > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
         endLookup(reply, kind);
         answerPage(kind, QByteArray());
     } else if (announced > 0 && received.value(reply).isEmpty()) {
@@ -136,7 +138,7 @@ void LookupService::collect(QNetworkReply *reply, Kind kind)
     QByteArray &body = received[reply];
     const qint64 available = reply->bytesAvailable();
     if (body.size() + available > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
         endLookup(reply, kind);
         answerPage(kind, QByteArray());
         return;
@@ -161,8 +163,8 @@ void LookupService::answer(QNetworkReply *reply, Kind kind)
         body += reply->readAll();
     // Only Qt's transfer timeout cancels a lookup that is still connected here.
     if (!reply->isRunning() && reply->error() == QNetworkReply::OperationCanceledError)
-        qDebug() << "Lookup made no progress for 60 s, answered with the" << body.size()
-                 << "bytes that arrived:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup made no progress for 60 s, answered with the" << body.size()
+                           << "bytes that arrived:" << reply->url().toString();
     const QUrl source = reply->url();
     endLookup(reply, kind);
     answerPage(kind, std::move(body), source);
