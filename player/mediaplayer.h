@@ -1,6 +1,7 @@
 #ifndef MEDIAPLAYER_H
 #define MEDIAPLAYER_H
 
+#include "phononport.h"
 #include "playbackcorrector.h"
 
 #include <QIcon>
@@ -56,10 +57,15 @@ public:
     void handleDrop(QDropEvent *event);
 
     // The desktop's media controls steer the player as its own buttons do:
-    // play and pause by these, seeking and volume on the media object and
-    // the audio output, as the sliders do.
+    // play, pause and seek by these, the volume on the audio output, as the
+    // volume slider does.
     void play();
     void pause();
+    // To position in milliseconds; paused media stay paused.
+    void seek(qint64 position);
+    // Where the media stand, in milliseconds (where a seek goes, until the
+    // back end has got there).
+    qint64 position() const { return playback.position(); }
     Phonon::MediaObject *media() { return &mediaObject; }
     Phonon::AudioOutput *output() { return &audioOutput; }
 
@@ -113,6 +119,7 @@ private:
     void buildContextMenu();
     void setupVideoWindow();
     void connectMedia();
+    void routeSliderSeeks();
     void playSources(const QList<Phonon::MediaSource> &sources, const QString &firstLocation);
     void buildSettingsDialog();
     void applySettings();
@@ -143,8 +150,9 @@ private:
     MediaVideoWidget *videoWidget;
     Phonon::Path audioOutputPath;
     bool compactMode = false;
-    // Starts sources on mediaObject and says what to show of them, the back
-    // ends' faults corrected.
+    // Starts sources on mediaObject, seeks it, and says what to show of it,
+    // the back ends' faults corrected.
+    PhononPort backEnd;
     PlaybackCorrector playback;
 
     // Tests reach the controls through this accessor.
