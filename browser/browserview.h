@@ -99,6 +99,7 @@ private:
     void endLookup(QNetworkReply *reply, LookupKind kind);
     void answerPage(LookupKind kind, const QByteArray &body);
     void evaluateInChartPage(const QString &script, const char *what);
+    void releaseIfIdle(MediaPlayer *player);
 
     MWebView *webView = nullptr;
     QNetworkAccessManager networkManager;
@@ -107,8 +108,8 @@ private:
     TitleBar *titleBar = nullptr;
     int progress = 0;
     HttpWindow *downloadWindow = nullptr;
-    MediaPlayer *mediaPlayer = nullptr;
-    MediaPlayer *firstPlayer = nullptr;
+    QPointer<MediaPlayer> mediaPlayer;
+    QPointer<MediaPlayer> firstPlayer;
 
     // Every lookup still running, oldest first, so two lookups at once are
     // each answered and a handler called from script finds the latest of its kind.

@@ -54,6 +54,9 @@ public:
     // What the player shows: the media object's state, except where the back
     // end reported a change late.
     Phonon::State state() const { return playback.state(); }
+    // Plays nothing, and will not by itself: stopped with no source on its
+    // way, or its source given up.
+    bool isIdle() const { return playback.isIdle(); }
     void handleDrop(QDropEvent *event);
 
     // The desktop's media controls steer the player as its own buttons do:

@@ -72,6 +72,11 @@ PlaybackCorrector::PlaybackCorrector(PlaybackPort &backEnd, PlaybackClock &time,
     });
 }
 
+bool PlaybackCorrector::isIdle() const
+{
+    return !failureText.isEmpty() || (shown == Phonon::StoppedState && !stallTimer->isActive() && !playPending);
+}
+
 qint64 PlaybackCorrector::position() const
 {
     const qint64 target = clockWatch.seekTarget();

@@ -38,6 +38,9 @@ public:
     Phonon::State state() const { return shown; }
     // Why the current source was given up; empty while it is not.
     QString failure() const { return failureText; }
+    // Plays nothing, and will not by itself: stopped with no source on its
+    // way, or the source given up.
+    bool isIdle() const;
     // Where the media stand, in milliseconds: where a seek goes until the
     // back end has got there.
     qint64 position() const;

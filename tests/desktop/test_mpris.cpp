@@ -13,6 +13,7 @@
 
 #include <QDBusConnection>
 #include <QDBusInterface>
+#include <QPointer>
 #include <QtTest>
 
 namespace {
@@ -43,6 +44,7 @@ private slots:
     void nextIsOfferedOnlyOnTheChartPage();
     void pausedSongMovedOnPlaysOnFromThere_data();
     void pausedSongMovedOnPlaysOnFromThere();
+    void playerThatGoesLeavesTheControlsToTheCurrentOne();
     void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &);
 
 private:
@@ -221,6 +223,30 @@ void MprisTest::pausedSongMovedOnPlaysOnFromThere()
                                              .arg(playerctl(QStringLiteral("position")))
                                              .arg(pausedAt)),
                               20000);
+}
+
+// A video player that is no longer current and has stopped goes; the
+// controls, which showed it, go on with the current one.
+void MprisTest::playerThatGoesLeavesTheControlsToTheCurrentOne()
+{
+    Handoff::App app;
+    QVERIFY2(app.open(service.startPage(), QStringLiteral("window.chartReady === true")),
+             "the main window did not show the start page");
+    // The page stays where it is when a player is done.
+    app.js(QStringLiteral("player = function () {};"));
+    app.view()->showMedia(media(QStringLiteral("ocean-bars.ogv")));
+    const QPointer<MediaPlayer> first = app.view()->currentPlayer();
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
+    QCOMPARE(playerctl(QStringLiteral("stop")), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Stopped"), 5000);
+
+    app.view()->showMedia(media(QStringLiteral("bouncing-light.ogv")));
+    QTRY_VERIFY_WITH_TIMEOUT(!first, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("metadata xesam:url")),
+                              media(QStringLiteral("bouncing-light.ogv")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
+    QCOMPARE(playerctl(QStringLiteral("pause")), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(app.view()->currentPlayer()->state(), Phonon::PausedState, 5000);
 }
 
 MELODRIFT_TEST_MAIN(MprisTest)

@@ -33,8 +33,7 @@ struct Rig
 
     Rig()
     {
-        QObject::connect(&corrector, &PlaybackCorrector::stateChanged,
-                         [this](Phonon::State state) { shown << state; });
+        QObject::connect(&corrector, &PlaybackCorrector::stateChanged, [this](Phonon::State state) { shown << state; });
         QObject::connect(&corrector, &PlaybackCorrector::failed, [this](const QString &text) { failures << text; });
         QObject::connect(&corrector, &PlaybackCorrector::ended, [this] { ++ends; });
     }
@@ -96,13 +95,24 @@ private slots:
 };
 
 // Under GStreamer a play() that arrives while the source loads is lost.
+// A source on its way is not idle, though it shows as stopped until the back
+// end reports otherwise.
 void PlaybackCorrectorTest::playAskedWhileLoadingWaitsForTheLoad()
 {
     Rig rig;
+    QVERIFY(rig.corrector.isIdle());
     rig.corrector.start(song(QStringLiteral("a.ogg")));
+    QCOMPARE(rig.corrector.state(), Phonon::StoppedState);
+    QVERIFY(!rig.corrector.isIdle());
     QCOMPARE(rig.backEnd.takeCommands(), QStringList{QStringLiteral("source a.ogg")});
     rig.backEnd.report(Phonon::StoppedState);
     QCOMPARE(rig.backEnd.takeCommands(), QStringList{QStringLiteral("play")});
+    QVERIFY(!rig.corrector.isIdle());
+    rig.backEnd.report(Phonon::PlayingState);
+    QVERIFY(!rig.corrector.isIdle());
+    rig.corrector.stop();
+    rig.backEnd.report(Phonon::StoppedState);
+    QVERIFY(rig.corrector.isIdle());
 }
 
 // GStreamer can deliver Stopped to Paused after Paused to Playing while the
@@ -271,8 +281,10 @@ void PlaybackCorrectorTest::silentStopIsGivenUp()
     emit rig.backEnd.bufferStatus(10);
     rig.clock.advance(7999);
     QVERIFY(rig.failures.isEmpty());
+    QVERIFY(!rig.corrector.isIdle());
     rig.clock.advance(1);
     QCOMPARE(rig.failures, QStringList{QStringLiteral("The location http://127.0.0.1/gone.ogg could not be played.")});
+    QVERIFY(rig.corrector.isIdle());
     rig.clock.advance(60000);
     QCOMPARE(rig.failures.size(), 1);
 }
@@ -290,7 +302,8 @@ void PlaybackCorrectorTest::errorsGetOneRetryPerSource_data()
         << QStringLiteral("The location http://127.0.0.1/song.ogg could not be played.");
     QTest::newRow("not fatal, with the back end's text")
         << Phonon::NormalError << QStringLiteral("Not found") << QStringLiteral("Not found");
-    QTest::newRow("fatal: given up at once") << Phonon::FatalError << QStringLiteral("Broken") << QStringLiteral("Broken");
+    QTest::newRow("fatal: given up at once")
+        << Phonon::FatalError << QStringLiteral("Broken") << QStringLiteral("Broken");
 }
 
 void PlaybackCorrectorTest::errorsGetOneRetryPerSource()
@@ -374,8 +387,8 @@ void PlaybackCorrectorTest::resumeThatNeverRunsIsSetUpAgain()
         rig.clock.advance(350);
         emit rig.backEnd.tick(standsAt);
     }
-    QCOMPARE(rig.backEnd.takeCommands(), (QStringList{QStringLiteral("play"), QStringLiteral("stop"),
-                                                      QStringLiteral("play")}));
+    QCOMPARE(rig.backEnd.takeCommands(),
+             (QStringList{QStringLiteral("play"), QStringLiteral("stop"), QStringLiteral("play")}));
 
     // The set-up is the rescue's own: none of it shows, and once the back
     // end plays again it goes on from where the pause was.
@@ -443,8 +456,8 @@ void PlaybackCorrectorTest::seekWhilePausedStaysPaused()
         return;
     }
     rig.clock.advance(6000);
-    QCOMPARE(rig.backEnd.takeCommands(), (QStringList{QStringLiteral("play"), QStringLiteral("stop"),
-                                                      QStringLiteral("play")}));
+    QCOMPARE(rig.backEnd.takeCommands(),
+             (QStringList{QStringLiteral("play"), QStringLiteral("stop"), QStringLiteral("play")}));
     rig.backEnd.report(Phonon::PlayingState);
     rig.clock.advance(0);
     QCOMPARE(rig.backEnd.takeCommands(), QStringList{QStringLiteral("seek %1").arg(target)});
