@@ -111,6 +111,8 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("metadata xesam:url")), media(QStringLiteral("ocean-bars.ogv")),
                               20000);
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 5000);
+    // Waited for, asserting that the volume holds as the video starts, and
+    // that the page does not move on again.
     QTest::qWait(1000);
     QCOMPARE(volumeOff(0.4), QString());
     QTest::qWait(800);
@@ -124,6 +126,7 @@ void MprisTest::playerctlSteersTheListeningPlayer()
     QCOMPARE(volumeOff(0.4), QString());
     playerctl(QStringLiteral("open ") + media(QStringLiteral("copper-skies.ogg")));
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
+    // Waited for, asserting that the volume holds as the song starts.
     QTest::qWait(1500);
     QCOMPARE(volumeOff(0.4), QString());
     playerctl(QStringLiteral("stop"));

@@ -74,7 +74,9 @@ struct CorrectionsRig
     ~CorrectionsRig()
     {
         // Stopped and given time to settle, the back end has nothing left in
-        // flight for a media object about to go.
+        // flight for a media object about to go. Nothing tells when the
+        // GStreamer back end's last message for the source is in: the sleep
+        // stands for it.
         corrector.stop();
         (void)QTest::qWaitFor([this] { return media.state() == Phonon::StoppedState; }, 5000);
         QTest::qWait(250);
@@ -265,7 +267,8 @@ void MediaPlayerTest::stopAlwaysEmitsDone()
     QTest::mouseClick(inspect().stopButton(), Qt::LeftButton);
     QCOMPARE(done.count(), 2);
     QVERIFY(waitForState(Phonon::StoppedState));
-    // Stopping is not reaching the end.
+    // Stopping is not reaching the end: waited for, asserting that no end
+    // comes.
     QTest::qWait(1500);
     QCOMPARE(finished.count(), 0);
     player->stop();
@@ -333,6 +336,7 @@ void MediaPlayerTest::pauseSeekAndRestartAtEnd()
     QVERIFY(inspect().playButton()->isEnabled());
     QVERIFY(inspect().rewindButton()->isEnabled());
     const qint64 pausedAt = media.currentTime();
+    // Waited for, asserting that the clock stands.
     QTest::qWait(600);
     QVERIFY(qAbs(media.currentTime() - pausedAt) < 200);
 
@@ -438,10 +442,12 @@ void MediaPlayerTest::shortSongAfterALongOneEndsOnTime()
     QElapsedTimer clock;
     clock.start();
     corrector.start(fileSource(song));
+    // Not a wait: the GUI thread is held, as under load.
     QThread::msleep(700);
     QTRY_COMPARE_WITH_TIMEOUT(rig.ends, 1, playTimeout);
     QVERIFY2(clock.elapsed() < 9000, qPrintable(QStringLiteral("a 2 s song ended after %1 ms").arg(clock.elapsed())));
     QVERIFY(rig.waitForShown(Phonon::StoppedState));
+    // Waited for, asserting that no second end comes.
     QTest::qWait(1000);
     QCOMPARE(rig.ends, 1);
     QVERIFY(rig.failures.isEmpty());
@@ -455,6 +461,7 @@ void MediaPlayerTest::undecodableBytesEndPlayback()
     // word. Either way the source must be let go of exactly once.
     corrector.start(fileSource(noise));
     QVERIFY2(QTest::qWaitFor([&] { return rig.ends + rig.failures.size() > 0; }, 30000), rig.standing().constData());
+    // Waited for, asserting that nothing more comes.
     QTest::qWait(2000);
     QCOMPARE(rig.ends + rig.failures.size(), 1);
     if (!rig.failures.isEmpty())
@@ -588,7 +595,8 @@ void MediaPlayerTest::unplayableMediaReportedOnceThenDone()
     QVERIFY(!inspect().playButton()->isEnabled());
     QVERIFY(!inspect().rewindButton()->isEnabled());
 
-    // No endless retries: nothing more happens once the failure is reported.
+    // No endless retries: waited for, asserting that nothing more happens
+    // once the failure is reported.
     QTest::qWait(3000);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(doneCount, 1);

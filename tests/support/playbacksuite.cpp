@@ -6,7 +6,6 @@
 #include "webviewfinder.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QWebFrame>
 #include <QWebPage>
 #include <QtTest>
@@ -42,13 +41,8 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
     mainWindow->activateWindow();
     if (!QTest::qWaitForWindowActive(mainWindow.get()))
         return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (!js(readyScript).toBool()) {
-        if (clock.elapsed() > 30000)
-            return false;
-        QTest::qWait(50);
-    }
+    if (!QTest::qWaitFor([&] { return js(readyScript).toBool(); }, 30000))
+        return false;
     // The view makes its hidden player by itself once the page has loaded,
     // and no other.
     QList<MediaPlayer *> made;
@@ -71,7 +65,9 @@ void App::close()
         if (player)
             player->stop();
     }
-    // One that does not stop in time is deleted all the same.
+    // One that does not stop in time is deleted all the same. Nothing tells
+    // when the GStreamer back end's last message for a source is in: the
+    // sleep below stands for it.
     (void)QTest::qWaitFor(
         [this] {
             return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
@@ -141,9 +137,7 @@ bool App::click(const QString &selector)
     const QPoint point(centre.at(0).toInt(), centre.at(1).toInt());
     QWidget *viewport = view()->viewport();
     QTest::mouseMove(viewport, point);
-    QTest::qWait(200);
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, point);
-    QTest::qWait(50);
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, point);
     return true;
 }
