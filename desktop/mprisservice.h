@@ -9,8 +9,6 @@
 #include <QTimer>
 #include <QVariantMap>
 
-#include <phonon/Global>
-
 #include <functional>
 
 class MediaPlayer;
