@@ -462,7 +462,7 @@ void MediaPlayerTest::undecodableBytesEndPlayback()
     corrector.start(fileSource(noise));
     QVERIFY2(QTest::qWaitFor([&] { return rig.ends + rig.failures.size() > 0; }, 30000), rig.standing().constData());
     // Waited for, asserting that nothing more comes.
-    QTest::qWait(2000);
+    QTest::qWait(1000);
     QCOMPARE(rig.ends + rig.failures.size(), 1);
     if (!rig.failures.isEmpty())
         QVERIFY2(rig.failures.first().contains("noise.ogg"), qPrintable(rig.failures.first()));
@@ -596,8 +596,9 @@ void MediaPlayerTest::unplayableMediaReportedOnceThenDone()
     QVERIFY(!inspect().rewindButton()->isEnabled());
 
     // No endless retries: waited for, asserting that nothing more happens
-    // once the failure is reported.
-    QTest::qWait(3000);
+    // once the failure is reported (the retries themselves are
+    // tst_player_playbackcorrector's).
+    QTest::qWait(1500);
     QCOMPARE(boxes.size(), 1);
     QCOMPARE(doneCount, 1);
     QCOMPARE(finished.count(), 0);
