@@ -17,6 +17,7 @@
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
+#include <QTimer>
 
 Q_LOGGING_CATEGORY(lcBrowser, "melodrift.browser")
 
@@ -211,7 +212,7 @@ MediaPlayer *BrowserView::listeningPlayer()
 
 MediaPlayer *BrowserView::currentPlayer()
 {
-    return mediaPlayer ? mediaPlayer : listeningPlayer();
+    return mediaPlayer ? mediaPlayer.data() : listeningPlayer();
 }
 
 void BrowserView::evaluateInChartPage(const QString &script, const char *what)
@@ -272,13 +273,35 @@ void BrowserView::showMedia(QUrl url)
     qDebug() << "Video play: " << location;
     // The hidden player always comes first, as the desktop's controls expect.
     listeningPlayer();
-    mediaPlayer = new MediaPlayer(nullptr);
-    mediaPlayer->playLocation(location);
-    mediaPlayer->resize(width(), height());
-    mediaPlayer->move(0, 0);
-    connect(mediaPlayer, &MediaPlayer::done, this, &BrowserView::closeMedia);
-    mediaPlayer->showFullScreen();
-    emit playerCreated(mediaPlayer);
+    MediaPlayer *previous = mediaPlayer;
+    auto *player = new MediaPlayer(nullptr);
+    mediaPlayer = player;
+    player->playLocation(location);
+    player->resize(width(), height());
+    player->move(0, 0);
+    connect(player, &MediaPlayer::done, this, &BrowserView::closeMedia);
+    connect(player, &MediaPlayer::done, this, [this, player] { releaseIfIdle(player); });
+    connect(player, &MediaPlayer::shownStateChanged, this, [this, player] { releaseIfIdle(player); });
+    player->showFullScreen();
+    emit playerCreated(player);
+    releaseIfIdle(previous);
+}
+
+// A player that is no longer current and plays nothing only sits under the
+// current one: it is closed and goes, so that a page showing video after
+// video does not pile up players. The hidden first one stays, for the
+// page's songs and the desktop's controls.
+void BrowserView::releaseIfIdle(MediaPlayer *player)
+{
+    if (!player || player == mediaPlayer || player == firstPlayer || !player->isIdle())
+        return;
+    // A closed one is on its way already.
+    if (!player->isVisible())
+        return;
+    player->close();
+    // Phonon's GStreamer back end still delivers messages for a source a
+    // moment after it has stopped; the player goes once they are in.
+    QTimer::singleShot(1000, player, &QObject::deleteLater);
 }
 
 void BrowserView::showMedia(const QString &url)

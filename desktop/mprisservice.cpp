@@ -240,7 +240,7 @@ void MprisService::setVolume(double volume)
 
 qlonglong MprisService::position() const
 {
-    return active ? qlonglong(active->media()->currentTime()) * 1000 : 0;
+    return active ? qlonglong(active->position()) * 1000 : 0;
 }
 
 bool MprisService::canGoNext() const
@@ -302,7 +302,7 @@ void MprisService::seek(qlonglong offsetUs)
 {
     if (!canSeek())
         return;
-    const qint64 target = qMax<qint64>(0, active->media()->currentTime() + offsetUs / 1000);
+    const qint64 target = qMax<qint64>(0, active->position() + offsetUs / 1000);
     const qint64 length = active->media()->totalTime();
     // Past the end is where the next item starts.
     if (length > 0 && target > length)
@@ -324,7 +324,7 @@ void MprisService::setPosition(const QDBusObjectPath &track, qlonglong positionU
 
 void MprisService::moveTo(qint64 positionMs)
 {
-    active->media()->seek(positionMs);
+    active->seek(positionMs);
     emit seeked(qlonglong(positionMs) * 1000);
 }
 

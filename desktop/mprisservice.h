@@ -10,8 +10,6 @@
 #include <QTimer>
 #include <QVariantMap>
 
-#include <phonon/Global>
-
 #include <functional>
 
 class MediaPlayer;

@@ -31,6 +31,7 @@ QT_WARNING_POP
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOption>
@@ -79,7 +80,8 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     : QWidget(parent)
     , audioOutput(Phonon::VideoCategory)
     , videoWidget(new MediaVideoWidget(this, nullptr))
-    , playback(mediaObject)
+    , backEnd(mediaObject)
+    , playback(backEnd)
 {
     setWindowTitle(tr("Media Player"));
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -99,6 +101,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
 
     seekSlider = new Phonon::SeekSlider(this);
     seekSlider->setMediaObject(&mediaObject);
+    routeSliderSeeks();
     volumeSlider = new Phonon::VolumeSlider(&audioOutput, nullptr);
 
     auto *layout = new QVBoxLayout(this);
@@ -246,6 +249,16 @@ void MediaPlayer::connectMedia()
     connect(&playback, &PlaybackCorrector::failed, this, &MediaPlayer::reportFailure);
 }
 
+// Phonon's slider seeks the media object itself whenever its value changes
+// other than by a tick. The user's moves go through the corrector instead,
+// as every seek does, so that the jump of the clock is known for what it is.
+void MediaPlayer::routeSliderSeeks()
+{
+    auto *slider = seekSlider->findChild<QSlider *>();
+    disconnect(slider, nullptr, seekSlider, nullptr);
+    connect(slider, &QAbstractSlider::actionTriggered, this, [this, slider] { seek(slider->sliderPosition()); });
+}
+
 void MediaPlayer::setupVideoWindow()
 {
     auto *videoLayout = new QVBoxLayout;
@@ -298,7 +311,18 @@ void MediaPlayer::stop()
 
 void MediaPlayer::rewind()
 {
-    mediaObject.seek(0);
+    seek(0);
+}
+
+void MediaPlayer::seek(qint64 position)
+{
+    playback.seek(position);
+    // Paused media do not tick: the slider and the time are put where the
+    // media now stand.
+    auto *slider = seekSlider->findChild<QSlider *>();
+    if (!slider->isSliderDown())
+        slider->setValue(int(position));
+    updateTime();
 }
 
 void MediaPlayer::forward()
@@ -329,7 +353,7 @@ void MediaPlayer::playPause()
         return;
     }
     if (mediaObject.currentTime() == mediaObject.totalTime())
-        mediaObject.seek(0);
+        seek(0);
     playback.play();
 }
 
@@ -411,7 +435,7 @@ void MediaPlayer::onVolumeChanged(qreal) { }
 
 void MediaPlayer::updateTime()
 {
-    timeLabel->setText(MediaText::timeText(mediaObject.currentTime(), mediaObject.totalTime()));
+    timeLabel->setText(MediaText::timeText(playback.position(), mediaObject.totalTime()));
 }
 
 void MediaPlayer::bufferStatus(int percent)

@@ -35,6 +35,8 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     app.view()->showMedia(media(QStringLiteral("ocean-bars.ogv")));
     MediaPlayer *player = app.view()->currentPlayer();
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
+    // Waited for, asserting that the volumes the back end reports as the
+    // video starts are not taken for the user's.
     QTest::qWait(1000);
     QVERIFY2(!DesktopSettings::hasVolume(), "a volume the user never chose was kept");
 
@@ -49,6 +51,8 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QTRY_VERIFY_WITH_TIMEOUT(DesktopSettings::hasVolume(), 5000);
     QCOMPARE(DesktopSettings::volume(), chosen);
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
+    // Waited for, asserting that the volume holds as the video starts (and
+    // below, as it is muted and as the next player starts).
     QTest::qWait(1000);
     QVERIFY2(qAbs(player->output()->volume() - chosen) < 0.02, qPrintable(QString::number(player->output()->volume())));
     QTest::mouseClick(player->findChild<Phonon::VolumeSlider *>()->findChild<QToolButton *>(), Qt::LeftButton);
@@ -65,6 +69,8 @@ void VolumeTest::playerControlsCarryOverNotTheInitialVolume()
     QVERIFY(next->output()->isMuted());
     QTest::mouseClick(next->findChild<Phonon::VolumeSlider *>()->findChild<QToolButton *>(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!DesktopSettings::muted(), 5000);
+    // Waited for, asserting that the volume unmuted holds, whatever the back
+    // end reports meanwhile.
     QTest::qWait(3000);
     QVERIFY2(qAbs(next->output()->volume() - chosen) < 0.02, qPrintable(QString::number(next->output()->volume())));
 }

@@ -75,7 +75,8 @@ QString ApplicationProcess::playerctl(const QStringList &arguments)
     QProcess client;
     client.start(QStringLiteral("playerctl"),
                  QStringList{QStringLiteral("-p"), QStringLiteral("melodrift")} + arguments);
-    if (!client.waitForFinished(10000))
+    // The event loop runs meanwhile: the player it steers may be this process's own.
+    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000))
         return QStringLiteral("playerctl did not answer");
     const QByteArray out = client.exitCode() == 0 ? client.readAllStandardOutput() : client.readAllStandardError();
     return QString::fromUtf8(out).trimmed();

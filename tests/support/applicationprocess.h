@@ -29,7 +29,8 @@ public:
     QString output();
 
     // `playerctl -p melodrift ARGUMENTS`: what it printed, trimmed, or its
-    // error output when it failed.
+    // error output when it failed. The event loop runs while it waits, so
+    // the controls may be this process's own.
     static QString playerctl(const QStringList &arguments);
 
 private:
