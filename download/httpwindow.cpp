@@ -28,6 +28,12 @@ namespace {
 // page faults, speed as well.
 const int readBufferSize = 256 * 1024;
 
+// A connection that breaks off is tried again after one, two and four
+// seconds: enough to ride out a wireless hand-over or a restarting server,
+// short enough that the progress is seen to go on rather than stall.
+const int maxRetries = 3;
+const int firstRetryDelayMs = 1000;
+
 // What a prompt shows of a text of the page or a server: a realm, an address
 // or a name can run to kilobytes, and a prompt that shows them whole reaches
 // past the screen with its buttons. The middle of a long text is left out,
@@ -103,6 +109,8 @@ HttpWindow::HttpWindow(QWidget *parent)
     connect(&network, &QNetworkAccessManager::sslErrors, this, &HttpWindow::sslErrors);
     connect(progressDialog, &QProgressDialog::canceled, this, &HttpWindow::cancelDownload);
     connect(quitButton, &QPushButton::clicked, this, &HttpWindow::close);
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &HttpWindow::startRequest);
 
     auto *topLayout = new QHBoxLayout;
     topLayout->addWidget(urlLabel);
@@ -156,6 +164,9 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     downloadButton->setEnabled(false);
     aborted = false;
     writeFailure.clear();
+    resumption.forget();
+    retriesLeft = maxRetries;
+    acceptedSslErrors.clear();
     startRequest();
 }
 
@@ -167,11 +178,27 @@ void HttpWindow::cancelDownload()
     // instead, and the reply fails on its own.
     if (reply && !prompting)
         reply->abort();
+    if (retryTimer.isActive()) {
+        // Between two attempts no reply is left to finish and clean up.
+        retryTimer.stop();
+        discardFile();
+    }
     downloadButton->setEnabled(true);
 }
 
 void HttpWindow::httpFinished()
 {
+    if (!aborted && writeFailure.isEmpty()) {
+        if (!placeAnswer())
+            return; // a fresh request took its place
+        if (writeFailure.isEmpty() && wasCutOff()) {
+            httpReadyRead(); // what came before the break is kept
+            if (writeFailure.isEmpty() && file->pos() > 0) {
+                retryLater();
+                return;
+            }
+        }
+    }
     progressDialog->reset();
     if (!writeFailure.isEmpty()) {
         discardFile();
@@ -204,7 +231,7 @@ void HttpWindow::httpFinished()
 
 void HttpWindow::httpReadyRead()
 {
-    if (!file)
+    if (!file || !placeAnswer() || !writeFailure.isEmpty())
         return;
     // Through one reused buffer: readAll() would allocate, fault in and free
     // a fresh block for every signal, which costs more than the disk does.
@@ -238,6 +265,10 @@ void HttpWindow::updateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
 {
     if (aborted)
         return;
+    // Counted over the whole file when only its rest is fetched.
+    bytesRead += resumedAt;
+    if (totalBytes > 0)
+        totalBytes += resumedAt;
     if (totalBytes <= 0) {
         // Unknown size: a busy indicator rather than a bar that means nothing.
         const int shift = scaleShiftFor(bytesRead);
@@ -291,21 +322,109 @@ void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
     prompting = true;
     const int answer = box.exec();
     prompting = false;
-    if (answer == QMessageBox::Ignore && !aborted && reply)
+    if (answer == QMessageBox::Ignore && !aborted && reply) {
         reply->ignoreSslErrors();
+        acceptedSslErrors = errors;
+    }
 }
 
 void HttpWindow::startRequest()
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // The file's bytes as the server keeps them: ranges count those, and an
+    // answer Qt unpacks on the fly passes for whole when it breaks off.
+    request.setRawHeader("Accept-Encoding", "identity");
+    resumedAt = resumption.isPossible() ? file->pos() : 0;
+    if (resumedAt > 0)
+        resumption.askForRest(request, resumedAt);
+    answerPlaced = false;
     reply = network.get(request);
     // When the disk is slower than the network, hold the transfer back
     // rather than piling the file up in memory.
     reply->setReadBufferSize(readBufferSize);
+    if (!acceptedSslErrors.isEmpty())
+        reply->ignoreSslErrors(acceptedSslErrors);
     connect(reply, &QNetworkReply::finished, this, &HttpWindow::httpFinished);
     connect(reply, &QNetworkReply::readyRead, this, &HttpWindow::httpReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
+}
+
+// The start of an answer decides where its bytes go: after those already
+// kept, over them from the beginning, or nowhere, when it claims to be the
+// rest but is not, and a fresh request takes its place (false).
+bool HttpWindow::placeAnswer()
+{
+    if (answerPlaced)
+        return true;
+    answerPlaced = true;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status / 100 != 2)
+        return true; // errors and redirects take their usual way
+    if (status == 206 && resumedAt > 0) {
+        if (resumption.continuesAt(*reply, resumedAt))
+            return true;
+        refetch();
+        return false;
+    }
+    // The whole file: a changed one, or from a server that ignores ranges.
+    if (file->pos() > 0 && !startOver()) {
+        reply->abort();
+        return true;
+    }
+    if (status == 206)
+        resumption.forget();
+    else
+        resumption.remember(*reply);
+    return true;
+}
+
+bool HttpWindow::startOver()
+{
+    resumedAt = 0;
+    if (file->resize(0))
+        return true;
+    writeFailure = file->errorString();
+    return false;
+}
+
+// Its bytes would not continue the kept ones: dropped unread.
+void HttpWindow::refetch()
+{
+    reply->disconnect(this);
+    reply->abort();
+    releaseReply();
+    resumption.forget();
+    startRequest();
+}
+
+// Broken off by the network, not refused by the server, the user or the
+// disk, and not yet tried too often.
+bool HttpWindow::wasCutOff() const
+{
+    switch (reply->error()) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::UnknownNetworkError:
+        break;
+    default:
+        return false;
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return retriesLeft > 0 && (!status.isValid() || status.toInt() / 100 == 2);
+}
+
+void HttpWindow::retryLater()
+{
+    releaseReply();
+    const int done = maxRetries - retriesLeft--;
+    retryTimer.start(firstRetryDelayMs << done);
 }
 
 // QSaveFile writes through a link to wherever it leads.
@@ -380,6 +499,8 @@ void HttpWindow::followRedirect(const QUrl &target)
         return;
     }
     url = target;
+    resumption.forget();
+    acceptedSslErrors.clear();
     // A fresh save file: the redirect's own body never reaches the target.
     if (!openTarget()) {
         downloadButton->setEnabled(true);

@@ -1,11 +1,14 @@
 #ifndef HTTPWINDOW_H
 #define HTTPWINDOW_H
 
+#include "resumption.h"
+
 #include <QDialog>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QSslError>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 class QAuthenticator;
@@ -29,7 +32,7 @@ public:
     void downloadFile(const QString &url, const QString &fileName);
 
     // From the first request of a download until its last reply is handled.
-    bool isDownloading() const { return reply != nullptr; }
+    bool isDownloading() const { return reply != nullptr || retryTimer.isActive(); }
 
 private slots:
     void cancelDownload();
@@ -41,6 +44,11 @@ private slots:
 
 private:
     void startRequest();
+    bool placeAnswer();
+    bool startOver();
+    void refetch();
+    bool wasCutOff() const;
+    void retryLater();
     bool refusedAsLink();
     bool openTarget();
     bool writeAll(const char *data, qint64 count);
@@ -79,6 +87,16 @@ private:
     // A prompt runs a nested event loop inside the access manager's signal;
     // the reply must not be aborted from under it.
     bool prompting = false;
+
+    // A transfer cut off after part of the file arrived goes on from there.
+    Resumption resumption;
+    qint64 resumedAt = 0; // where the current answer's bytes go; 0: the whole file
+    bool answerPlaced = false;
+    int retriesLeft = 0;
+    QTimer retryTimer;
+    // Those the user let pass, so that a new connection for the rest does
+    // not ask again about the same certificate.
+    QList<QSslError> acceptedSslErrors;
 };
 
 #endif // HTTPWINDOW_H
