@@ -18,8 +18,10 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTextBoundaryFinder>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -109,8 +111,10 @@ HttpWindow::HttpWindow(QWidget *parent)
     connect(&network, &QNetworkAccessManager::sslErrors, this, &HttpWindow::sslErrors);
     connect(progressDialog, &QProgressDialog::canceled, this, &HttpWindow::cancelDownload);
     connect(quitButton, &QPushButton::clicked, this, &HttpWindow::close);
-    retryTimer.setSingleShot(true);
-    connect(&retryTimer, &QTimer::timeout, this, &HttpWindow::startRequest);
+    retryTimer = new QTimer(this);
+    retryTimer->setObjectName(QStringLiteral("retryTimer"));
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &HttpWindow::startRequest);
 
     auto *topLayout = new QHBoxLayout;
     topLayout->addWidget(urlLabel);
@@ -178,9 +182,9 @@ void HttpWindow::cancelDownload()
     // instead, and the reply fails on its own.
     if (reply && !prompting)
         reply->abort();
-    if (retryTimer.isActive()) {
+    if (retryTimer->isActive()) {
         // Between two attempts no reply is left to finish and clean up.
-        retryTimer.stop();
+        retryTimer->stop();
         discardFile();
     }
     downloadButton->setEnabled(true);
@@ -308,6 +312,14 @@ void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *aut
 
 void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
 {
+    // The connection for the rest of a file meets the certificate let pass
+    // for its start; the same errors of the same certificate are not asked
+    // about twice.
+    const auto accepted = [this](const QSslError &error) { return acceptedSslErrors.contains(error); };
+    if (!errors.isEmpty() && std::all_of(errors.cbegin(), errors.cend(), accepted)) {
+        reply->ignoreSslErrors();
+        return;
+    }
     QStringList descriptions;
     for (const QSslError &error : errors)
         descriptions << error.errorString();
@@ -343,8 +355,6 @@ void HttpWindow::startRequest()
     // When the disk is slower than the network, hold the transfer back
     // rather than piling the file up in memory.
     reply->setReadBufferSize(readBufferSize);
-    if (!acceptedSslErrors.isEmpty())
-        reply->ignoreSslErrors(acceptedSslErrors);
     connect(reply, &QNetworkReply::finished, this, &HttpWindow::httpFinished);
     connect(reply, &QNetworkReply::readyRead, this, &HttpWindow::httpReadyRead);
     connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
@@ -424,7 +434,7 @@ void HttpWindow::retryLater()
 {
     releaseReply();
     const int done = maxRetries - retriesLeft--;
-    retryTimer.start(firstRetryDelayMs << done);
+    retryTimer->start(firstRetryDelayMs << done);
 }
 
 // QSaveFile writes through a link to wherever it leads.

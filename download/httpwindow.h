@@ -32,7 +32,7 @@ public:
     void downloadFile(const QString &url, const QString &fileName);
 
     // From the first request of a download until its last reply is handled.
-    bool isDownloading() const { return reply != nullptr || retryTimer.isActive(); }
+    bool isDownloading() const { return reply != nullptr || retryTimer->isActive(); }
 
 private slots:
     void cancelDownload();
@@ -93,10 +93,8 @@ private:
     qint64 resumedAt = 0; // where the current answer's bytes go; 0: the whole file
     bool answerPlaced = false;
     int retriesLeft = 0;
-    QTimer retryTimer;
-    // Those the user let pass, so that a new connection for the rest does
-    // not ask again about the same certificate.
-    QList<QSslError> acceptedSslErrors;
+    QTimer *retryTimer;
+    QList<QSslError> acceptedSslErrors; // let pass by the user
 };
 
 #endif // HTTPWINDOW_H
