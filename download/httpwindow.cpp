@@ -316,7 +316,7 @@ void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
     // for its start; the same errors of the same certificate are not asked
     // about twice.
     const auto accepted = [this](const QSslError &error) { return acceptedSslErrors.contains(error); };
-    if (!errors.isEmpty() && std::all_of(errors.cbegin(), errors.cend(), accepted)) {
+    if (reply && !errors.isEmpty() && std::all_of(errors.cbegin(), errors.cend(), accepted)) {
         reply->ignoreSslErrors();
         return;
     }
