@@ -195,9 +195,9 @@ void HttpWindow::httpFinished()
     if (!aborted && writeFailure.isEmpty()) {
         if (!placeAnswer())
             return; // a fresh request took its place
-        if (writeFailure.isEmpty() && wasCutOff()) {
+        if (writeFailure.isEmpty() && (wasCutOff() || cameShort())) {
             httpReadyRead(); // what came before the break is kept
-            if (writeFailure.isEmpty() && file->pos() > 0) {
+            if (writeFailure.isEmpty() && file->pos() > 0 && retriesLeft > 0) {
                 retryLater();
                 return;
             }
@@ -226,6 +226,8 @@ void HttpWindow::httpFinished()
             followRedirect(target);
             return;
         }
+    } else if (cameShort()) {
+        fail(tr("the connection closed before the whole file had arrived"));
     } else {
         finishSuccessfully();
     }
@@ -428,6 +430,20 @@ bool HttpWindow::wasCutOff() const
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     return retriesLeft > 0 && (!status.isValid() || status.toInt() / 100 == 2);
+}
+
+// A transfer that ended without an error but short of the length its
+// answer announced was cut off all the same: saved, it would pass for the
+// whole file.
+bool HttpWindow::cameShort()
+{
+    if (reply->error() != QNetworkReply::NoError || !file)
+        return false;
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!announced.isValid())
+        return false;
+    httpReadyRead();
+    return writeFailure.isEmpty() && file->pos() < resumedAt + announced.toLongLong();
 }
 
 void HttpWindow::retryLater()

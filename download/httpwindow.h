@@ -48,6 +48,7 @@ private:
     bool startOver();
     void refetch();
     bool wasCutOff() const;
+    bool cameShort();
     void retryLater();
     bool refusedAsLink();
     bool openTarget();

@@ -133,6 +133,10 @@
         <source>a folder on the way is a symbolic link that leads out of the download folder</source>
         <translation>ein Ordner auf dem Weg ist eine symbolische Verknüpfung, die aus dem Download-Ordner herausführt</translation>
     </message>
+    <message>
+        <source>the connection closed before the whole file had arrived</source>
+        <translation>die Verbindung wurde geschlossen, bevor die ganze Datei angekommen war</translation>
+    </message>
 </context>
 <context>
     <name>MediaPlayer</name>
