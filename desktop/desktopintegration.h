@@ -9,6 +9,7 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcDesktop)
 
+class CurrentPlayer;
 class MediaPlayer;
 class MprisService;
 class ScreenSaverInhibitor;
@@ -51,6 +52,7 @@ signals:
 
 private:
     QList<QPointer<MediaPlayer>> players;
+    CurrentPlayer *current;
     VolumeMemory *volumeMemory = nullptr;
     MprisService *mpris = nullptr;
     ScreenSaverInhibitor *inhibitor = nullptr;
