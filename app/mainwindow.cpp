@@ -38,8 +38,15 @@ void MainWindow::bringForward()
 {
     if (isMinimized())
         showNormal();
+    else
+        show();
     raise();
     activateWindow();
+}
+
+void MainWindow::play(const QString &location)
+{
+    view->listeningPlayer()->playLocation(location);
 }
 
 void MainWindow::prepareApplication()

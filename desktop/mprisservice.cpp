@@ -252,10 +252,9 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
                 .arg(uri.size())));
         return;
     }
-    const QUrl url(uri, QUrl::StrictMode);
     QString refusal;
     MediaPlayer *listening = nullptr;
-    if (!UrlRules::isWeb(url) || !UrlRules::isNetworkMedia(uri))
+    if (!UrlRules::isWebMedia(uri))
         refusal = QStringLiteral("Melodrift opens only http and https locations, not %1").arg(uri);
     else if (!(listening = current->listeningPlayer()))
         refusal = QStringLiteral("Melodrift has no player yet");
@@ -264,7 +263,7 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
         bus.send(message.createErrorReply(QDBusError::InvalidArgs, refusal));
         return;
     }
-    listening->playLocation(QString::fromUtf8(url.toEncoded()));
+    listening->playLocation(QString::fromUtf8(QUrl(uri, QUrl::StrictMode).toEncoded()));
 }
 
 QVariantMap MprisService::playerProperties() const

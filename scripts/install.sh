@@ -22,8 +22,9 @@ packages=(
   vlc-plugin-base
   # stand-in chart service and its generated media
   python3 sox libsox-fmt-base gstreamer1.0-tools
-  # tests: X server, sound server, TLS fixtures
-  xvfb xauth pulseaudio openssl curl
+  # tests: X server (and its client library, through which suites see the
+  # program's windows), sound server, TLS fixtures
+  xvfb xauth libxcb1-dev pulseaudio openssl curl
   # the German locale the translation test and the demo can run under
   locales
   # the Debian package (CPack's shared-library scan needs file and

@@ -234,6 +234,25 @@
     </message>
 </context>
 <context>
+    <name>main</name>
+    <message>
+        <source>Melodrift plays one address at a time, not %1.</source>
+        <translation>Melodrift spielt immer nur eine Adresse ab, nicht %1.</translation>
+    </message>
+    <message>
+        <source>Melodrift plays only http and https addresses, not &quot;%1&quot;.</source>
+        <translation>Melodrift spielt nur HTTP- und HTTPS-Adressen ab, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>An http or https address of a song or video to play, in the Melodrift already running if there is one.</source>
+        <translation>Eine HTTP- oder HTTPS-Adresse eines Liedes oder Videos zum Abspielen, im bereits laufenden Melodrift, falls es eines gibt.</translation>
+    </message>
+    <message>
+        <source>Melodrift is running but did not answer: %1</source>
+        <translation>Melodrift läuft, hat aber nicht geantwortet: %1</translation>
+    </message>
+</context>
+<context>
     <name>settings</name>
     <message>
         <source>Settings</source>
