@@ -5,6 +5,7 @@
 #include "mprisservice.h"
 #include "screensaverinhibitor.h"
 #include "songnotifier.h"
+#include "trayicon.h"
 #include "volumememory.h"
 
 #include <QDBusConnection>
@@ -22,6 +23,8 @@ DesktopIntegration::DesktopIntegration(QWidget *window)
     , volumeMemory(new VolumeMemory(this))
 {
     connect(current, &CurrentPlayer::nextRequested, this, &DesktopIntegration::nextRequested);
+    auto *tray = new TrayIcon(current, window, this);
+    connect(tray, &TrayIcon::quitRequested, this, &DesktopIntegration::quitRequested);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qDebug() << "No session bus: no desktop media controls, screen inhibition or notifications";

@@ -654,6 +654,7 @@ void MediaPlayer::buildSettingsDialog()
             form.audioEffectsCombo->setCurrentIndex(k + 1);
     }
     form.notifyCheckBox->setChecked(DesktopSettings::notificationsEnabled());
+    form.trayCheckBox->setChecked(DesktopSettings::keepRunningInTray());
 
     // Connected only now, so that building never creates a pending effect.
     connect(form.audioEffectsCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -694,6 +695,7 @@ void MediaPlayer::applySettings()
     const Ui::settings &form = *settingsForm;
     mediaObject.setTransitionTime(int(form.crossFadeSlider->value() * 1000.0f * 0.5f));
     DesktopSettings::setNotificationsEnabled(form.notifyCheckBox->isChecked());
+    DesktopSettings::setKeepRunningInTray(form.trayCheckBox->isChecked());
 
     // With no device listed the output stays where it is.
     const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();

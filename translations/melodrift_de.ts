@@ -234,6 +234,33 @@
     </message>
 </context>
 <context>
+    <name>TrayIcon</name>
+    <message>
+        <source>&amp;Next</source>
+        <translation>&amp;Nächster Titel</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Hide Melodrift</source>
+        <translation>Melodrift &amp;ausblenden</translation>
+    </message>
+    <message>
+        <source>&amp;Show Melodrift</source>
+        <translation>Melodrift &amp;anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pause</translation>
+    </message>
+    <message>
+        <source>&amp;Play</source>
+        <translation>Ab&amp;spielen</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Melodrift plays one address at a time, not %1.</source>
@@ -345,6 +372,10 @@
     <message>
         <source>Notify when a new song starts</source>
         <translation>Benachrichtigen, wenn ein neues Lied beginnt</translation>
+    </message>
+    <message>
+        <source>Keep running in the tray when the window is closed</source>
+        <translation>Im Infobereich weiterlaufen, wenn das Fenster geschlossen wird</translation>
     </message>
 </context>
 </TS>

@@ -106,4 +106,20 @@ void raise(quint32 window)
     std::free(xcb_get_input_focus_reply(x.c, xcb_get_input_focus(x.c), nullptr));
 }
 
+void close(quint32 window)
+{
+    Connection x;
+    if (!x.ok())
+        return;
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = x.atom("WM_PROTOCOLS");
+    message.data.data32[0] = x.atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(x.c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
+    std::free(xcb_get_input_focus_reply(x.c, xcb_get_input_focus(x.c), nullptr));
+}
+
 } // namespace X11Windows

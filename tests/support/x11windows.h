@@ -7,7 +7,8 @@
 
 // What the X server shows of another process's windows, as a window manager
 // would see them: its top-level windows (those carrying its _NET_WM_PID) in
-// stacking order, and whether each is mapped.
+// stacking order, and whether each is mapped; and what a window manager
+// does to them.
 namespace X11Windows {
 
 struct Window
@@ -29,6 +30,9 @@ Window titled(qint64 pid, const QString &title);
 // Puts it over every other, done when this returns (a Qt program sends its
 // own requests to the server only when its event loop next waits).
 void raise(quint32 window);
+
+// Asks it to close, as a window manager's close button does (WM_DELETE_WINDOW).
+void close(quint32 window);
 
 } // namespace X11Windows
 
