@@ -10,6 +10,8 @@
 MainWindow::MainWindow()
     : QWidget(nullptr)
 {
+    // The window keeps no title of its own; assistive technology names it.
+    setAccessibleName(QStringLiteral("Melodrift"));
     view = new BrowserView(this);
     view->setVisible(true);
     // No layout: the window's size is fixed, so the view keeps this size.

@@ -376,7 +376,8 @@ void SettingsDialogTest::configureEffectKeepsOrRestoresParameters()
                 ->click();
         });
         inspect().setting<QToolButton>("effectButton")->click();
-        QVERIFY(seen);
+        // It opens on the next turn of the event loop.
+        QTRY_VERIFY(seen);
     };
 
     runDialog(
