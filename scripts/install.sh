@@ -33,6 +33,9 @@ packages=(
   # desktop integration tests: a private session bus, the media-control
   # client, and stand-ins for the screen saver, portal and notifications
   dbus dbus-daemon playerctl python3-dbusmock
+  # accessibility tests: the AT-SPI bus and registry, and a client of them
+  # as screen readers are (Debian's Python bindings)
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   # the Debian roots other releases are tried in (scripts/in-debian.sh)
   debootstrap
   # fuzz targets (libFuzzer) and the sanitizer build; clang's runtime is
