@@ -32,6 +32,16 @@ void setNotificationsEnabled(bool enabled)
     setValue("notifications", enabled);
 }
 
+bool keepRunningInTray()
+{
+    return value("keepRunningInTray", false).toBool();
+}
+
+void setKeepRunningInTray(bool keep)
+{
+    setValue("keepRunningInTray", keep);
+}
+
 bool hasVolume()
 {
     return QSettings().contains(group + QLatin1String("volume"));

@@ -52,6 +52,11 @@ bool isNetworkMedia(const QString &location)
     return hasScheme(url, schemes) && !url.host().isEmpty();
 }
 
+bool isWebMedia(const QString &location)
+{
+    return location.size() <= maxLocationLength && isWeb(QUrl(location, QUrl::StrictMode)) && isNetworkMedia(location);
+}
+
 bool isOutsideLink(const QUrl &url)
 {
     static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),

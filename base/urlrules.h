@@ -28,6 +28,12 @@ bool isWeb(const QUrl &url);
 // content; a line break would add entries to a playlist.
 bool isNetworkMedia(const QString &location);
 
+// What the desktop may hand the listening player (the media controls'
+// OpenUri, a later start's address): a network location as above, and an
+// http or https one. Anything longer than maxLocationLength is refused
+// before it is parsed.
+bool isWebMedia(const QString &location);
+
 // What may leave for the desktop's own handlers: web and mail addresses.
 // The desktop runs whatever handler a scheme names: local files would be
 // executed, script and data URLs rendered, and on Windows schemes such as

@@ -1,9 +1,8 @@
 #include "mprisservice.h"
 
-#include "desktopintegration.h"
+#include "currentplayer.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
-#include "mediatext.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
 #include "urlrules.h"
@@ -22,38 +21,18 @@ namespace {
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString trackKey = QStringLiteral("mpris:trackid");
-// How long a move to the next item lasts: until a source started after it
-// plays, but at least the shorter and at most the longer of these.
-const int minimumMoveMs = 500;
-const int movingOnMs = 5000;
-
-bool hasSource(MediaPlayer *player)
-{
-    const Phonon::MediaSource::Type type = player->media()->currentSource().type();
-    return type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty;
-}
-
-// Tags are the media's: any length.
-QStringList present(const QStringList &values)
-{
-    QStringList kept;
-    for (const QString &value : values) {
-        if (!value.trimmed().isEmpty())
-            kept.append(MediaText::title(value));
-    }
-    return kept;
-}
 
 } // namespace
 
-MprisService::MprisService(const QDBusConnection &bus, QObject *parent)
+MprisService::MprisService(const QDBusConnection &bus, CurrentPlayer *current, QObject *parent)
     : QObject(parent)
     , bus(bus)
+    , current(current)
 {
     announce.setSingleShot(true);
     announce.setInterval(0);
     connect(&announce, &QTimer::timeout, this, &MprisService::publishChanges);
-    movingOn.setSingleShot(true);
+    connect(current, &CurrentPlayer::changed, this, &MprisService::announceChanges);
 }
 
 MprisService::~MprisService()
@@ -85,62 +64,6 @@ bool MprisService::publish()
     return false;
 }
 
-void MprisService::addPlayer(MediaPlayer *player, bool isListening)
-{
-    if (isListening)
-        listening = player;
-    // Until a source has started anywhere, the listening player is the one shown.
-    if (!active || (isListening && !trackOf.contains(active)))
-        active = player;
-    if (!watched.contains(player))
-        watch(player);
-    // A player may be announced only after its first source has opened.
-    if (!trackOf.contains(player) && hasSource(player))
-        startedSource(player);
-    announce.start();
-}
-
-void MprisService::watch(MediaPlayer *player)
-{
-    watched.append(player);
-    const auto changed = [this] { announce.start(); };
-    connect(player, &MediaPlayer::sourceOpened, this, [this, player] { startedSource(player); });
-    connect(player, &MediaPlayer::shownStateChanged, this, changed);
-    connect(player, &MediaPlayer::shownStateChanged, this, [this, player](Phonon::State state) {
-        if (movingOn.isActive() && state == Phonon::PlayingState && trackOf.value(player) > tracksBeforeNext) {
-            // A source that plays at once still leaves a burst of calls in its wake.
-            const qint64 left = minimumMoveMs - sinceNext.elapsed();
-            if (left > 0)
-                movingOn.start(int(left));
-            else
-                movingOn.stop();
-        }
-    });
-    connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::totalTimeChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::seekableChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::currentSourceChanged, this, changed);
-    connect(player->output(), &Phonon::AudioOutput::volumeChanged, this, changed);
-    connect(player->output(), &Phonon::AudioOutput::mutedChanged, this, changed);
-    connect(player, &QObject::destroyed, this, &MprisService::dropped);
-}
-
-void MprisService::startedSource(MediaPlayer *player)
-{
-    trackOf.insert(player, ++tracksStarted);
-    active = player;
-    announce.start();
-}
-
-void MprisService::dropped(QObject *player)
-{
-    watched.removeAll(static_cast<MediaPlayer *>(player));
-    trackOf.remove(static_cast<MediaPlayer *>(player));
-    if (!active)
-        active = listening;
-    announce.start();
-}
-
 QStringList MprisService::supportedMimeTypes() const
 {
     QStringList types;
@@ -153,7 +76,7 @@ QStringList MprisService::supportedMimeTypes() const
 
 QString MprisService::playbackStatus() const
 {
-    switch (active ? active->state() : Phonon::StoppedState) {
+    switch (current->state()) {
     case Phonon::PlayingState:
     case Phonon::BufferingState:
         return QStringLiteral("Playing");
@@ -166,7 +89,7 @@ QString MprisService::playbackStatus() const
 
 QString MprisService::trackId() const
 {
-    const quint64 track = active ? trackOf.value(active) : 0;
+    const quint64 track = current->track();
     if (track == 0)
         return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
     return QStringLiteral("/org/melodrift/Melodrift/track/%1").arg(track);
@@ -175,9 +98,9 @@ QString MprisService::trackId() const
 // The metadata with the track id as text, so that two can be compared.
 QVariantMap MprisService::plainMetadata() const
 {
-    if (!active || !hasSource(active))
+    if (!current->hasSource())
         return {};
-    const Phonon::MediaObject *media = active->media();
+    const Phonon::MediaObject *media = current->player()->media();
     const Phonon::MediaSource source = media->currentSource();
     QUrl url = source.url();
     if (url.isEmpty() && !source.fileName().isEmpty())
@@ -185,12 +108,11 @@ QVariantMap MprisService::plainMetadata() const
 
     QVariantMap map;
     map.insert(trackKey, trackId());
-    const QStringList titles = present(media->metaData(Phonon::TitleMetaData));
-    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? MediaText::title(url.fileName()) : titles.first());
-    const QStringList artists = present(media->metaData(Phonon::ArtistMetaData));
+    map.insert(QStringLiteral("xesam:title"), current->title());
+    const QStringList artists = current->artists();
     if (!artists.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), artists);
-    const QStringList albums = present(media->metaData(Phonon::AlbumMetaData));
+    const QStringList albums = current->albums();
     if (!albums.isEmpty())
         map.insert(QStringLiteral("xesam:album"), albums.first());
     if (media->totalTime() > 0)
@@ -211,6 +133,7 @@ QVariantMap MprisService::metadata() const
 
 double MprisService::volume() const
 {
+    MediaPlayer *active = current->player();
     // Before the page host has made its first player: the volume that one
     // will start with.
     if (!active)
@@ -225,8 +148,9 @@ double MprisService::volume() const
 void MprisService::setVolume(double volume)
 {
     // A volume chosen before the page has loaded is kept all the same.
-    if (!active)
-        listeningPlayer();
+    if (!current->player())
+        current->listeningPlayer();
+    MediaPlayer *active = current->player();
     if (!active || std::isnan(volume))
         return;
     volume = qBound(0.0, volume, 1.0);
@@ -240,68 +164,56 @@ void MprisService::setVolume(double volume)
 
 qlonglong MprisService::position() const
 {
+    MediaPlayer *active = current->player();
     return active ? qlonglong(active->position()) * 1000 : 0;
 }
 
 bool MprisService::canGoNext() const
 {
-    return canGoNextCheck && canGoNextCheck();
+    return current->canGoNext();
 }
 
 bool MprisService::canPlay() const
 {
-    return active && hasSource(active);
+    return current->hasSource();
 }
 
 bool MprisService::canSeek() const
 {
+    MediaPlayer *active = current->player();
     return active && active->media()->isSeekable();
 }
 
 void MprisService::play()
 {
-    if (active)
-        active->play();
+    current->play();
 }
 
 void MprisService::pause()
 {
-    if (active)
-        active->pause();
+    current->pause();
 }
 
 void MprisService::playPause()
 {
-    if (active)
-        active->playPause();
+    current->playPause();
 }
 
 void MprisService::stop()
 {
-    if (active)
-        active->stop();
+    current->stop();
 }
 
 void MprisService::next()
 {
-    if (!canGoNext())
-        return;
-    // Each Next would start the page's next item, and a burst of them
-    // hundreds of sources at once: one move at a time.
-    if (movingOn.isActive()) {
-        qCDebug(lcDesktop) << "Next dropped: the page is still moving on to its next item";
-        return;
-    }
-    tracksBeforeNext = tracksStarted;
-    sinceNext.start();
-    movingOn.start(movingOnMs);
-    emit nextRequested();
+    current->next();
 }
 
 void MprisService::seek(qlonglong offsetUs)
 {
     if (!canSeek())
         return;
+    MediaPlayer *active = current->player();
     const qint64 target = qMax<qint64>(0, active->position() + offsetUs / 1000);
     const qint64 length = active->media()->totalTime();
     // Past the end is where the next item starts.
@@ -316,7 +228,7 @@ void MprisService::setPosition(const QDBusObjectPath &track, qlonglong positionU
     // A request about a track that has since been replaced is stale.
     if (!canSeek() || track.path() != trackId() || positionUs < 0)
         return;
-    const qint64 length = active->media()->totalTime();
+    const qint64 length = current->player()->media()->totalTime();
     if (length > 0 && positionUs / 1000 > length)
         return;
     moveTo(positionUs / 1000);
@@ -324,7 +236,7 @@ void MprisService::setPosition(const QDBusObjectPath &track, qlonglong positionU
 
 void MprisService::moveTo(qint64 positionMs)
 {
-    active->seek(positionMs);
+    current->player()->seek(positionMs);
     emit seeked(qlonglong(positionMs) * 1000);
 }
 
@@ -340,27 +252,18 @@ void MprisService::openUri(const QString &uri, const QDBusMessage &message)
                 .arg(uri.size())));
         return;
     }
-    const QUrl url(uri, QUrl::StrictMode);
     QString refusal;
-    if (!UrlRules::isWeb(url) || !UrlRules::isNetworkMedia(uri))
+    MediaPlayer *listening = nullptr;
+    if (!UrlRules::isWebMedia(uri))
         refusal = QStringLiteral("Melodrift opens only http and https locations, not %1").arg(uri);
-    else if (!listeningPlayer())
+    else if (!(listening = current->listeningPlayer()))
         refusal = QStringLiteral("Melodrift has no player yet");
     if (!refusal.isEmpty()) {
         message.setDelayedReply(true);
         bus.send(message.createErrorReply(QDBusError::InvalidArgs, refusal));
         return;
     }
-    listening->playLocation(QString::fromUtf8(url.toEncoded()));
-}
-
-// The page host makes its listening player once its page has loaded; asked
-// for sooner, the source makes it then and hands it in through addPlayer.
-MediaPlayer *MprisService::listeningPlayer()
-{
-    if (!listening && listeningSource)
-        listeningSource();
-    return listening;
+    listening->playLocation(QString::fromUtf8(QUrl(uri, QUrl::StrictMode).toEncoded()));
 }
 
 QVariantMap MprisService::playerProperties() const

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
@@ -103,6 +104,8 @@ HttpWindow::HttpWindow(QWidget *parent)
     dialogButtons->addButton(quitButton, QDialogButtonBox::RejectRole);
 
     progressDialog = new QProgressDialog(this);
+    if (auto *bar = progressDialog->findChild<QProgressBar *>())
+        bar->setAccessibleName(tr("Download progress"));
     // Qt shows a fresh progress dialog on its own after a few seconds; this
     // one appears only once a transfer reports progress.
     progressDialog->reset();
@@ -330,6 +333,9 @@ void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
                     tr("One or more SSL errors has occurred: %1").arg(descriptions.join(QStringLiteral(", "))),
                     QMessageBox::Ignore | QMessageBox::Abort, this);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ignore)
+        ->setAccessibleDescription(tr("Downloads all the same: the server may not be the one it claims to be"));
+    box.button(QMessageBox::Abort)->setAccessibleDescription(tr("Stops the download"));
     // Enter or Escape must never accept a forged certificate.
     box.setDefaultButton(QMessageBox::Abort);
     box.setEscapeButton(QMessageBox::Abort);

@@ -19,6 +19,7 @@ class QDialog;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPaintEvent;
@@ -114,11 +115,15 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void nameControls();
+    void orderControls();
+    void showPlayable(bool playing);
     void buildContextMenu();
     void setupVideoWindow();
     void connectMedia();

@@ -11,6 +11,7 @@
 #include "playbacksuite.h"
 #include "testenvironment.h"
 #include "testmedia.h"
+#include "x11windows.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -47,6 +48,7 @@ private slots:
     void pausedSongMovedOnPlaysOnFromThere_data();
     void pausedSongMovedOnPlaysOnFromThere();
     void playerThatGoesLeavesTheControlsToTheCurrentOne();
+    void laterStartsHandOverToTheRunningOne();
     void propertiesChanged(const QString &, const QVariantMap &changed, const QStringList &);
 
 private:
@@ -300,6 +302,76 @@ void MprisTest::playerThatGoesLeavesTheControlsToTheCurrentOne()
     QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
     QCOMPARE(playerctl(QStringLiteral("pause")), QString());
     QTRY_COMPARE_WITH_TIMEOUT(app.view()->currentPlayer()->state(), Phonon::PausedState, 5000);
+}
+
+// A later start on the same session bus hands over to the running one and
+// ends at once: the running window comes forward, over a window of this
+// suite's own, and an http(s) address plays in its listening player. Any
+// other address is refused on standard error with a failure status, and the
+// window still comes forward. Only one Melodrift shows on the bus. Without a
+// session bus a start is on its own, as before.
+void MprisTest::laterStartsHandOverToTheRunningOne()
+{
+    ApplicationProcess app;
+    QVERIFY2(app.start(service.startPage()) && app.waitForControls(), qPrintable(app.output()));
+    const auto mainWindow = [&app] { return X11Windows::titled(app.pid(), QStringLiteral("melodrift")); };
+    QTRY_VERIFY_WITH_TIMEOUT(mainWindow().mapped, 10000);
+
+    struct Later
+    {
+        QString address;
+        int exitCode;
+    };
+    const QString song = media(QStringLiteral("copper-skies.ogg"));
+    const Later starts[] = {{QString(), 0},
+                            {song, 0},
+                            {QStringLiteral("file:///etc/hostname"), 1},
+                            {QStringLiteral("javascript:alert(1)"), 1}};
+    QWidget cover;
+    cover.setWindowTitle(QStringLiteral("cover"));
+    cover.setGeometry(0, 0, 700, 500);
+    cover.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cover));
+    const auto coverWindow = [] {
+        return X11Windows::titled(QCoreApplication::applicationPid(), QStringLiteral("cover"));
+    };
+    const auto covered = [&] { return coverWindow().stacking > mainWindow().stacking; };
+    for (const Later &later : starts) {
+        X11Windows::raise(coverWindow().id);
+        QVERIFY(covered());
+        QProcess start;
+        start.start(ApplicationProcess::program(),
+                    later.address.isEmpty() ? QStringList() : QStringList{later.address});
+        QTRY_COMPARE_WITH_TIMEOUT(start.state(), QProcess::NotRunning, 20000);
+        const QString said = QString::fromLocal8Bit(start.readAllStandardError());
+        QVERIFY2(start.exitStatus() == QProcess::NormalExit && start.exitCode() == later.exitCode,
+                 qPrintable(QStringLiteral("%1: exit code %2, %3").arg(later.address).arg(start.exitCode()).arg(said)));
+        QCOMPARE(said.contains(
+                     QStringLiteral("Melodrift plays only http and https addresses, not \"%1\".").arg(later.address)),
+                 later.exitCode != 0);
+        QTRY_VERIFY2(!covered(), qPrintable(later.address));
+        if (later.address == song) {
+            QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Playing"), 20000);
+            QCOMPARE(playerctl(QStringLiteral("metadata xesam:url")), song);
+            QCOMPARE(playerctl(QStringLiteral("pause")), QString());
+            QTRY_COMPARE_WITH_TIMEOUT(playerctl(QStringLiteral("status")), QStringLiteral("Paused"), 5000);
+        }
+    }
+    // The refused ones changed nothing.
+    QCOMPARE(playerctl(QStringLiteral("metadata xesam:url")), song);
+    QCOMPARE(playerctl(QStringLiteral("status")), QStringLiteral("Paused"));
+    QProcess players;
+    players.start(QStringLiteral("playerctl"), {QStringLiteral("--list-all")});
+    QTRY_COMPARE_WITH_TIMEOUT(players.state(), QProcess::NotRunning, 10000);
+    QCOMPARE(players.readAllStandardOutput().trimmed(), QByteArray("melodrift"));
+
+    ApplicationProcess alone;
+    QProcessEnvironment noBus;
+    noBus.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+    QVERIFY(alone.start(service.startPage(), noBus));
+    QTRY_VERIFY_WITH_TIMEOUT(X11Windows::titled(alone.pid(), QStringLiteral("melodrift")).mapped, 20000);
+    QVERIFY(alone.output().contains(QStringLiteral("No session bus: no desktop media controls")));
+    QCOMPARE(app.quit(), QString());
 }
 
 MELODRIFT_PAGE_TEST_MAIN(MprisTest)
