@@ -14,6 +14,13 @@ void ClockWatch::startPlaying(bool resumed)
     resumedFrom = resumed ? pausedClock : never;
 }
 
+void ClockWatch::askPause()
+{
+    playingClock = -1;
+    standsSince = never;
+    resumedFrom = never;
+}
+
 void ClockWatch::bufferNews(qint64 at)
 {
     lastBufferNews = at;
@@ -115,6 +122,26 @@ ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool bac
         return Stranded;
     }
     return Nothing;
+}
+
+// Asked to pause within moments of a seek, GStreamer's back end pauses but
+// never says so: it reports playback on and on, its clock standing where the
+// seek went. That clock is the pause the user wanted, not a resume that
+// never ran; once it has stood for strandedMs the back end is to be brought
+// to report it.
+ClockWatch::Verdict ClockWatch::readPauseAsked(qint64 clock, qint64 at)
+{
+    if (landing(clock, at))
+        return Nothing;
+    if (clock != playingClock) {
+        playingClock = clock;
+        standsSince = at;
+        return Nothing;
+    }
+    if (at - standsSince < strandedMs)
+        return Nothing;
+    standsSince = at;
+    return PauseLost;
 }
 
 bool ClockWatch::buffering(qint64 at) const

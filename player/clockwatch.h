@@ -28,6 +28,9 @@ public:
         // stands where the pause was, or at 0. Neither play() nor a seek
         // moves such a pipeline; set up again, it plays from resumePoint().
         ResumeLost,
+        // A pause asked for has not taken: the back end goes on reporting
+        // playback, its clock standing where the pause stopped it.
+        PauseLost,
     };
 
     // A pause nobody asked for, with no buffering news for this long, is not
@@ -45,6 +48,9 @@ public:
     void startPause(qint64 clock, qint64 at);
     // resumed: playback goes on from the pause last watched.
     void startPlaying(bool resumed = false);
+    // A pause was asked for: the clock is to stand from here on, and no
+    // resume is awaited any more.
+    void askPause();
     void bufferNews(qint64 at);
     // The media were sent to position: the clock jumps there by itself,
     // which is neither playback nor a stand. A pause stays where it was
@@ -58,6 +64,9 @@ public:
 
     Verdict readPaused(qint64 clock, bool pauseAsked, qint64 at);
     Verdict readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at);
+    // The clock while a pause is asked for and the back end still reports
+    // playback.
+    Verdict readPauseAsked(qint64 clock, qint64 at);
 
 private:
     static constexpr qint64 never = -1;

@@ -91,6 +91,7 @@ void PlaybackCorrector::start(const Phonon::MediaSource &source)
     setUpAt = -1;
     setUpSeekTimer->stop();
     clockWatch = ClockWatch();
+    playAsked = true;
     ++starts;
     port.setCurrentSource(source);
     playWhenLoaded();
@@ -109,19 +110,25 @@ void PlaybackCorrector::start(const QList<Phonon::MediaSource> &sources)
 
 void PlaybackCorrector::play()
 {
+    playAsked = true;
     port.play();
 }
 
 void PlaybackCorrector::pause()
 {
     pauseAsked = true;
+    playAsked = false;
     setUpAt = -1;
+    clockWatch.askPause();
+    // Read while the back end has not yet reported the pause.
+    clockTimer->start(clockIntervalMs);
     port.pause();
 }
 
 void PlaybackCorrector::stop()
 {
     playPending = false;
+    playAsked = false;
     setUpAt = -1;
     setUpSeekTimer->stop();
     stallTimer->stop();
@@ -171,7 +178,7 @@ void PlaybackCorrector::backEndStateChanged(Phonon::State newstate, Phonon::Stat
     if (isSetUpReport(newstate))
         return;
     // VLC buffers after a seek in a pause, and reports it; the pause holds.
-    if (newstate == Phonon::BufferingState && shown == Phonon::PausedState && pauseAsked)
+    if (newstate == Phonon::BufferingState && shown == Phonon::PausedState && !playAsked)
         return;
     if (isLateReport(newstate, oldstate)) {
         // The player goes on showing playback, and the clock tells whether
@@ -315,8 +322,12 @@ void PlaybackCorrector::checkClock()
     const qint64 now = port.currentTime();
     ClockWatch::Verdict verdict;
     if (shown == Phonon::PausedState || port.state() == Phonon::PausedState) {
-        verdict = clockWatch.readPaused(now, pauseAsked, clock.now());
-    } else if (shown == Phonon::PlayingState) {
+        // Asked for, whatever the back end reported since (VLC buffers for a
+        // seek asked just before it, and then pauses).
+        verdict = clockWatch.readPaused(now, !playAsked, clock.now());
+    } else if (shown == Phonon::PlayingState && pauseAsked && !playAsked) {
+        verdict = clockWatch.readPauseAsked(now, clock.now());
+    } else if (shown == Phonon::PlayingState && playAsked) {
         verdict = clockWatch.readPlaying(now, port.totalTime(), port.state() == Phonon::PlayingState,
                                          port.isQueueEmpty(), clock.now());
     } else {
@@ -342,6 +353,9 @@ void PlaybackCorrector::checkClock()
     case ClockWatch::ResumeLost:
         setUpAgain(clockWatch.resumePoint());
         break;
+    case ClockWatch::PauseLost:
+        pauseAgain();
+        break;
     }
 }
 
@@ -353,6 +367,16 @@ void PlaybackCorrector::prerollAgain(qint64 position)
                 << "of" << port.totalTime() << "ms, prerolling again:" << port.currentSource().url();
     port.seek(position);
     port.play();
+}
+
+// GStreamer's back end, wedged in a pause it never reported, takes neither
+// a pause nor a stop; told to play, it would play on. Told to play and pause
+// at once, it pauses where it stands, and says so.
+void PlaybackCorrector::pauseAgain()
+{
+    rescueLog() << "pause not taken at" << port.currentTime() << "ms, asking again:" << port.currentSource().url();
+    port.play();
+    port.pause();
 }
 
 // A stop and a play set the pipeline up again; the stop, the preroll and the

@@ -88,6 +88,7 @@ private:
     void tick(qint64 time);
     void checkClock();
     void prerollAgain(qint64 position);
+    void pauseAgain();
     void setUpAgain(qint64 position);
     bool isSetUpReport(Phonon::State newstate);
     void endHeldSource();
@@ -102,6 +103,9 @@ private:
     bool sourceStarted = false;
     bool playPending = false;
     bool pauseAsked = false;
+    // The user's last word was to play (a start or play()), not to pause or
+    // stop: the rescues that play on act only then.
+    bool playAsked = false;
     // Counts the sources started, so that a report knows whether one was
     // started while it was handled.
     int starts = 0;

@@ -246,6 +246,24 @@ void ClockWatchTest::seekIsNeitherPlaybackNorAStand()
     QCOMPARE(playing.readPlaying(20000, 30000, true, true, 2000), ClockWatch::Nothing);
     QCOMPARE(playing.readPlaying(20000, 30000, true, true, 2500), ClockWatch::Nothing);
     QCOMPARE(playing.readPlaying(20000, 30000, true, true, 4500), ClockWatch::ResumeLost);
+
+    // A pause asked right after the seek: the clock standing where the seek
+    // went is that pause, not a resume lost. While the back end reports
+    // playback, the pause has not taken once the clock has stood for 2 s.
+    ClockWatch pausing;
+    pausing.startPause(4000, 0);
+    pausing.startPlaying(true);
+    pausing.seekTo(9000, 100);
+    pausing.askPause();
+    QCOMPARE(pausing.resumePoint(), qint64(-1));
+    QCOMPARE(pausing.readPauseAsked(0, 500), ClockWatch::Nothing);
+    QCOMPARE(pausing.readPauseAsked(9000, 1000), ClockWatch::Nothing);
+    QCOMPARE(pausing.readPauseAsked(9000, 2900), ClockWatch::Nothing);
+    QCOMPARE(pausing.readPauseAsked(9000, 3000), ClockWatch::PauseLost);
+    QCOMPARE(pausing.readPauseAsked(9000, 3500), ClockWatch::Nothing);
+    // A clock that still runs is a pause on its way.
+    QCOMPARE(pausing.readPauseAsked(9300, 4000), ClockWatch::Nothing);
+    QCOMPARE(pausing.readPauseAsked(9600, 6000), ClockWatch::Nothing);
 }
 
 QTEST_APPLESS_MAIN(ClockWatchTest)

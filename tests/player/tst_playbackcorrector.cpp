@@ -88,6 +88,8 @@ private slots:
     void playingClockThatStands();
     void resumeThatNeverRunsIsSetUpAgain_data();
     void resumeThatNeverRunsIsSetUpAgain();
+    void userCommandAfterAResumeIsNotUndone_data();
+    void userCommandAfterAResumeIsNotUndone();
     void seekWhilePausedStaysPaused_data();
     void seekWhilePausedStaysPaused();
     void nothingWakesWhileMediaPlay_data();
@@ -399,6 +401,87 @@ void PlaybackCorrectorTest::resumeThatNeverRunsIsSetUpAgain()
     rig.clock.advance(0);
     QCOMPARE(rig.backEnd.takeCommands(), QStringList{QStringLiteral("seek 4000")});
     QCOMPARE(rig.shown, (QList<Phonon::State>{Phonon::PausedState, Phonon::PlayingState}));
+}
+
+void PlaybackCorrectorTest::userCommandAfterAResumeIsNotUndone_data()
+{
+    using States = QList<Phonon::State>;
+    QTest::addColumn<QStringList>("asked"); // what the user asks for right after the resume
+    QTest::addColumn<States>("reported");   // what the back end reports then
+    QTest::addColumn<qint64>("standsAt");
+    QTest::addColumn<QStringList>("rescue"); // the corrector's own commands while the clock stands
+    QTest::addColumn<States>("settles");     // what the back end reports after them
+    QTest::addColumn<States>("shown");
+
+    const QStringList seekPause{QStringLiteral("seek 9000"), QStringLiteral("pause")};
+    const QStringList pauseAgain{QStringLiteral("play"), QStringLiteral("pause")};
+    // Space, an arrow and Space again, within moments. GStreamer pauses and
+    // goes on reporting playback.
+    QTest::newRow("seek, pause") << seekPause << States() << qint64(9000) << pauseAgain << States{Phonon::PausedState}
+                                 << States{Phonon::PausedState};
+    QTest::newRow("pause") << QStringList{QStringLiteral("pause")} << States() << qint64(4000) << pauseAgain
+                           << States{Phonon::PausedState} << States{Phonon::PausedState};
+    QTest::newRow("seek, seek, pause") << QStringList{QStringLiteral("seek 9000"), QStringLiteral("seek 14000"),
+                                                      QStringLiteral("pause")}
+                                       << States() << qint64(14000) << pauseAgain << States{Phonon::PausedState}
+                                       << States{Phonon::PausedState};
+    QTest::newRow("stop") << QStringList{QStringLiteral("stop")} << States() << qint64(4000) << QStringList()
+                          << States{Phonon::StoppedState} << States{Phonon::StoppedState};
+    // VLC buffers for the seek, and then pauses.
+    QTest::newRow("seek, pause; buffering, paused")
+        << seekPause << States{Phonon::BufferingState, Phonon::PausedState} << qint64(9000) << QStringList() << States()
+        << States{Phonon::BufferingState, Phonon::PausedState};
+}
+
+// A pause or a stop asked after a resume is not undone. GStreamer, asked to
+// pause right after a seek, pauses but goes on reporting playback, its clock
+// standing where the seek went: the corrector took that for a resume that
+// never ran and set the source up again to play on. Told to play and pause at
+// once, the back end reports the pause where it stands.
+void PlaybackCorrectorTest::userCommandAfterAResumeIsNotUndone()
+{
+    QFETCH(QStringList, asked);
+    QFETCH(QList<Phonon::State>, reported);
+    QFETCH(qint64, standsAt);
+    QFETCH(QStringList, rescue);
+    QFETCH(QList<Phonon::State>, settles);
+    QFETCH(QList<Phonon::State>, shown);
+    Rig rig;
+    rig.playing(4000);
+    rig.pauseAsked();
+    rig.corrector.play();
+    rig.backEnd.report(Phonon::PlayingState);
+    rig.backEnd.takeCommands();
+    rig.shown.clear();
+
+    for (const QString &command : asked) {
+        const QStringList words = command.split(QLatin1Char(' '));
+        if (words.first() == QLatin1String("seek"))
+            rig.corrector.seek(words.last().toLongLong());
+        else if (words.first() == QLatin1String("pause"))
+            rig.corrector.pause();
+        else
+            rig.corrector.stop();
+    }
+    QCOMPARE(rig.backEnd.takeCommands(), asked);
+    rig.backEnd.clock = standsAt;
+    for (Phonon::State state : qAsConst(reported))
+        rig.backEnd.report(state);
+    for (int i = 0; i < 20; ++i) {
+        rig.clock.advance(350);
+        emit rig.backEnd.tick(standsAt);
+        if (!rescue.isEmpty() && rig.backEnd.commands.size() >= rescue.size())
+            break;
+    }
+    QCOMPARE(rig.backEnd.takeCommands(), rescue);
+
+    for (Phonon::State state : qAsConst(settles))
+        rig.backEnd.report(state);
+    rig.clock.advance(60000);
+    QCOMPARE(rig.backEnd.takeCommands(), QStringList());
+    QCOMPARE(rig.shown, shown);
+    QCOMPARE(rig.corrector.state(), shown.last());
+    QCOMPARE(rig.corrector.position(), standsAt);
 }
 
 void PlaybackCorrectorTest::seekWhilePausedStaysPaused_data()
