@@ -27,6 +27,13 @@ public:
     // page it makes has page script and plug-ins switched on.
     static void prepareProcess();
 
+    // The identity the page presents to servers and to its own script, the
+    // same under every engine: the chart service serves its pages to it. The
+    // unclosed parenthesis and the trailing blank are part of it.
+    static QString userAgent();
+    // A console message of page script as the debug output shows it.
+    static QString consoleMessageText(const QString &message, int lineNumber, const QString &sourceID);
+
     // The widget that shows the page. The host sizes it; a child widget laid
     // over it (the title bar) stays on top of the page.
     virtual QWidget *widget() const = 0;
