@@ -65,8 +65,9 @@ public:
     // Runs script in the document the main frame shows now, and nowhere else:
     // if another document is shown by the time the engine gets to it, it does
     // not run. done, if given, gets the result, now or on a later turn of the
-    // event loop depending on the engine.
-    virtual void evaluate(const QString &script, const std::function<void(const QVariant &)> &done = {}) = 0;
+    // event loop depending on the engine. Taken whole: a lookup's answer can
+    // make a script of 128 MiB, and each copy of it counts.
+    virtual void evaluate(QString script, const std::function<void(const QVariant &)> &done = {}) = 0;
 
 signals:
     void loadStarted();
