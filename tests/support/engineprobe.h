@@ -5,6 +5,9 @@
 // itself; each engine's folder of the test support answers it.
 namespace EngineProbe {
 
+// What the probes need of the engine, before the application object exists.
+void prepareProcess();
+
 // Frees what page script left for the engine's garbage collector, so a
 // measurement starts from the page's live memory.
 void collectGarbage();

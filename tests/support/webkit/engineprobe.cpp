@@ -4,6 +4,8 @@
 
 namespace EngineProbe {
 
+void prepareProcess() { }
+
 void collectGarbage()
 {
     // Also runs the script engine's collector.
