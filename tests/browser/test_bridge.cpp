@@ -158,6 +158,9 @@ private slots:
     void unusableTrustedHostsAreSaidOnce();
     void otherSitesGetNothing_data();
     void otherSitesGetNothing();
+    void callsArriveInOrder_data();
+    void callsArriveInOrder();
+    void callFromAPageLeftBehind();
 
     void literalEvaluatesToText_data();
     void literalEvaluatesToText();
@@ -950,6 +953,54 @@ void BridgeTest::otherSitesGetNothing()
     const QStringList appMessages = messages->debug();
     QCOMPARE(appMessages.filter(QStringLiteral("Player withheld")).size(), chart ? 0 : 1);
     QCOMPARE(appMessages.filter(QStringLiteral("Dropped")).size(), chart ? 0 : 2);
+}
+
+void BridgeTest::callsArriveInOrder_data()
+{
+    QTest::addColumn<bool>("fromFirstScript"); // else run in the chart page once it has loaded
+    QTest::addColumn<int>("count");
+    QTest::newRow("from the page's first script, before its body") << true << 5;
+    QTest::newRow("a hundred at once") << false << 100;
+}
+
+// Player is there for the page's first script, and its calls reach the
+// application in the order the page made them, however soon and however many.
+void BridgeTest::callsArriveInOrder()
+{
+    QFETCH(bool, fromFirstScript);
+    QFETCH(int, count);
+    UrlCatcher catcher({QStringLiteral("http")});
+    const QString calls = QStringLiteral("window.seenFirst = typeof Player; for (var i = 1; i <= %1; ++i)"
+                                         " Player.launchMarket('http://127.0.0.1:1/call-' + i);")
+                              .arg(count);
+    if (fromFirstScript)
+        page->load(service.page(QStringLiteral("<html><head><script>") + calls
+                                + QStringLiteral("</script></head><body></body></html>")));
+    else
+        js(calls);
+    QList<QUrl> inOrder;
+    for (int i = 1; i <= count; ++i)
+        inOrder.append(QUrl(QStringLiteral("http://127.0.0.1:1/call-%1").arg(i)));
+    QTRY_COMPARE_WITH_TIMEOUT(catcher.urls.size(), count, 15000);
+    QCOMPARE(catcher.urls, inOrder);
+    QCOMPARE(js(QStringLiteral("window.seenFirst")).toString(), QStringLiteral("object"));
+}
+
+// A call the page makes as it is being left: QtWebKit runs it at once,
+// while the page is still there; under QtWebEngine it arrives once the next
+// page is shown, and is dropped.
+void BridgeTest::callFromAPageLeftBehind()
+{
+    UrlCatcher catcher({QStringLiteral("http")});
+    js(QStringLiteral("addEventListener('pagehide', function () { Player.launchMarket('http://127.0.0.1:1/left'); });"
+                      "location.href = %1;")
+           .arg(ScriptString::literal(service.page(QStringLiteral("<p id='next'>next</p>")).toString())));
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!!document.getElementById('next')")).toBool(), 15000);
+    QTest::qWait(1000);
+    const bool webEngine = PageView::engineName().startsWith(QLatin1String("QtWebEngine"));
+    QCOMPARE(catcher.urls, webEngine ? QList<QUrl>() : QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:1/left"))});
+    QCOMPARE(messages->debug().filter(QStringLiteral("Call from a page no longer shown dropped")).size(),
+             webEngine ? 1 : 0);
 }
 
 // Script string literals --------------------------------------------------

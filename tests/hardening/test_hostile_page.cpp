@@ -348,10 +348,10 @@ void HostilePageTest::playerIsOnlyItsSlots()
         // channel behind it is the page's, and every call returns nothing.
         QCOMPARE(js(names).toStringList(), pageInterface);
         QCOMPARE(js(QStringLiteral("[Object.isFrozen(Player), Object.getPrototypeOf(Player) === Object.prototype,"
-                                   " typeof qt, typeof Player.deleteLater, typeof Player.stop(),"
+                                   " typeof qt, typeof __melodrift, typeof Player.deleteLater, typeof Player.stop(),"
                                    " typeof Player.httpFinished(), Player.stop.length].join()"))
                      .toString(),
-                 QStringLiteral("true,true,undefined,undefined,undefined,undefined,0"));
+                 QStringLiteral("true,true,undefined,undefined,undefined,undefined,undefined,0"));
         js(QStringLiteral("Player.stop = null; delete Player.exit; window.tamperedHere = true;"));
         QCOMPARE(js(QStringLiteral("[typeof Player.stop, typeof Player.exit].join()")).toString(),
                  QStringLiteral("function,function"));
@@ -414,8 +414,21 @@ void HostilePageTest::foreignPagesGetNothing_data()
     QTest::addColumn<QStringList>("reports"); // what the foreign pages must report, in order
 
     // A foreign page tells its own server what it sees, never the code under test.
-    const QString report = QStringLiteral("function report(t) { new Image().src = '/status/204?report='"
-                                          " + encodeURIComponent(t); }");
+    const QString report = QStringLiteral("function report(t) { new Image().src = '%1status/204?report='"
+                                          " + encodeURIComponent(t); }")
+                               .arg(otherSite.baseUrl().toString());
+    // What a page or frame can reach of the application: Player, and the
+    // channel's transport under QtWebEngine.
+    const QString reach = QStringLiteral("'Player ' + typeof Player + ', qt ' + typeof qt + ', bridge ' + "
+                                         "typeof __melodrift");
+    const auto reporting = [&](const QString &where) -> QString {
+        return "<script>" + report + "report('" + where + ": ' + " + reach + ");</script>";
+    };
+    const QString nothing = QStringLiteral(": Player undefined, qt undefined, bridge undefined");
+    auto frame = [](const QString &source) -> QString {
+        return "var f = document.createElement('iframe'); f.src = " + ScriptString::literal(source)
+               + "; document.body.appendChild(f);";
+    };
     const QString listen = QStringLiteral("function process_youtube(t) { report('answer ' + t); }"
                                           "function player() { report('next item'); }"
                                           "function ge() { return {value: '0'}; }");
@@ -451,6 +464,20 @@ void HostilePageTest::foreignPagesGetNothing_data()
         "<script>" + report + "report('framed');"
         + QStringLiteral("setTimeout(function () { location.href = 'http://127.0.0.1:%1/'; }, 300);</script>")
               .arg(closedPort()));
+    QTest::newRow("foreign page") << goTo(otherSite.page(reporting("foreign"))) << QStringList{"foreign" + nothing};
+    QTest::newRow("data: page") << "location.href = " + ScriptString::literal("data:text/html," + reporting("data"))
+                                << QStringList{"data" + nothing};
+    QTest::newRow("frame of the chart service")
+        << frame(service.page(reporting("same-origin frame")).toString()) << QStringList{"same-origin frame" + nothing};
+    QTest::newRow("frame of another site") << frame(otherSite.page(reporting("cross-origin frame")).toString())
+                                           << QStringList{"cross-origin frame" + nothing};
+    QTest::newRow("data: frame") << frame("data:text/html," + reporting("data frame"))
+                                 << QStringList{"data frame" + nothing};
+    QTest::newRow("frame written by the page")
+        << "var f = document.createElement('iframe'); document.body.appendChild(f);"
+           "f.contentDocument.write("
+               + ScriptString::literal(reporting("written frame")) + "); f.contentDocument.close();"
+        << QStringList{"written frame" + nothing};
     QTest::newRow("foreign frame that fails to load")
         << "var f = document.createElement('iframe'); f.src = " + ScriptString::literal(failingFrame.toString())
                + "; document.body.appendChild(f);"
@@ -507,6 +534,16 @@ void HostilePageTest::linksAndWindows_data()
     QTest::newRow("link, Shift-click") << link << left << int(Qt::ShiftModifier) << true;
     QTest::newRow("link, Ctrl-Shift-click") << link << left << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
     QTest::newRow("link, middle click") << link << int(Qt::MiddleButton) << none << true;
+    const QString mailLink =
+        QStringLiteral("var a = document.createElement('a'); a.href = 'mailto:someone@example.org';"
+                       "a.style.cssText = '%1'; a.textContent = 'x'; document.body.appendChild(a);")
+            .arg(cover);
+    // Neither goes to the desktop (only Player.launchMarket does), and the
+    // page stays: the network did not fail.
+    QTest::newRow("mail link") << mailLink << left << none << false;
+    QTest::newRow("link of a scheme no one knows") << QString(mailLink).replace(
+        QStringLiteral("mailto:someone@example.org"), QStringLiteral("melodrift-unknown:x"))
+                                                   << left << none << false;
     QTest::newRow("window.open on a click")
         << QStringLiteral("var d = document.createElement('div'); d.style.cssText = '%1';"
                           "d.onclick = function () { window.opened = String(window.open(%2)); };"

@@ -14,8 +14,11 @@ const int restrictedPortError = 103;
 
 bool isNetworkFailure(const QWebPage::ErrorPageExtensionOption &failure)
 {
+    // A link of a scheme the engine does not load (mailto: and the like)
+    // says nothing of the network: the page stays, as QtWebEngine keeps it.
     if (failure.domain == QWebPage::QtNetwork)
-        return failure.error != QNetworkReply::OperationCanceledError;
+        return failure.error != QNetworkReply::OperationCanceledError
+               && failure.error != QNetworkReply::ProtocolUnknownError;
     return failure.domain == QWebPage::WebKit && failure.error == restrictedPortError;
 }
 

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include <csignal>
+
 namespace EngineProbe {
 
 // Page script cannot ask Chromium's collector to run: the renderers of a
@@ -18,6 +20,13 @@ void prepareProcess()
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--expose-gc"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + " --js-flags=--expose-gc");
+}
+
+bool killRenderer(QWidget *pageWidget)
+{
+    auto *view = pageWidget->findChild<QWebEngineView *>();
+    const qint64 pid = view ? view->page()->renderProcessPid() : 0;
+    return pid > 0 && ::kill(pid_t(pid), SIGKILL) == 0;
 }
 
 void collectGarbage()

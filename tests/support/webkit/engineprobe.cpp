@@ -6,6 +6,11 @@ namespace EngineProbe {
 
 void prepareProcess() { }
 
+bool killRenderer(QWidget *)
+{
+    return false;
+}
+
 void collectGarbage()
 {
     // Also runs the script engine's collector.
