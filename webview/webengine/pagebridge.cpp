@@ -106,7 +106,6 @@ PageBridge::~PageBridge() = default;
 
 void PageBridge::publish(const QString &name, std::function<QObject *()> object, const PageTrust &trust)
 {
-    publishedName = name;
     publishedObject = std::move(object);
     this->trust = trust;
     QList<QPair<QString, int>> pageInterface;
@@ -121,18 +120,20 @@ void PageBridge::installScripts(const QString &name, const QList<QPair<QString, 
     QJsonArray slotList;
     for (const auto &entry : pageInterface)
         slotList.append(QJsonArray{entry.first, entry.second});
-    const QString rule = json(trust->rule()) + json(name) + json(slotList);
-    if (rule == publishedRule)
+    const QString rule = json(trust->rule());
+    const QString description = rule + json(name) + json(slotList);
+    if (description == published)
         return;
-    publishedRule = rule;
+    published = description;
 
+    // The page's data goes in last, so nothing in it is taken for a placeholder.
     QString world = resourceText(QStringLiteral(":/webengine/worldbootstrap.js"));
-    world.replace(QLatin1String("MELODRIFT_RULE"), json(trust->rule()));
     world.replace(QLatin1String("MELODRIFT_QWEBCHANNEL"),
                   resourceText(QStringLiteral(":/qtwebchannel/qwebchannel.js")));
+    world.replace(QLatin1String("MELODRIFT_RULE"), rule);
     QString stub = resourceText(QStringLiteral(":/webengine/pagestub.js"));
-    stub.replace(QLatin1String("MELODRIFT_NAME"), json(name));
     stub.replace(QLatin1String("MELODRIFT_SLOTS"), json(slotList));
+    stub.replace(QLatin1String("MELODRIFT_NAME"), json(name));
 
     QWebEngineScriptCollection &scripts = page->scripts();
     for (const char *old : {worldScriptName, stubScriptName}) {

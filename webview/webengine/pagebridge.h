@@ -52,10 +52,10 @@ private:
     WebEnginePage *page;
     QWebChannel channel;
     ChannelEndpoint *endpoint;
-    QString publishedName;
     std::function<QObject *()> publishedObject;
     std::optional<PageTrust> trust;
-    QString publishedRule;
+    // What the scripts were last made from.
+    QString published;
 
     QList<Call> arrived;
     QList<Call> ready;

@@ -17,7 +17,8 @@ WebEnginePage::WebEnginePage(QWebEngineProfile *profile, QObject *parent)
     // Chromium's own page for a failed main-frame load is how the page host
     // learns that the network failed (see WebEnginePageView).
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
-    // Reads false, yet holds media back until the user clicks until set.
+    // Reads false, yet Chromium holds the page's media back until a click
+    // unless it is set.
     s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     // As QtWebKit's default: window.open() outside a click gets nothing.
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
