@@ -10,6 +10,8 @@
 MainWindow::MainWindow()
     : QWidget(nullptr)
 {
+    // The window keeps no title of its own; assistive technology names it.
+    setAccessibleName(QStringLiteral("Melodrift"));
     view = new BrowserView(this);
     view->setVisible(true);
     // No layout: the window's size is fixed, so the view keeps this size.
@@ -38,8 +40,15 @@ void MainWindow::bringForward()
 {
     if (isMinimized())
         showNormal();
+    else
+        show();
     raise();
     activateWindow();
+}
+
+void MainWindow::play(const QString &location)
+{
+    view->listeningPlayer()->playLocation(location);
 }
 
 void MainWindow::prepareApplication()

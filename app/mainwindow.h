@@ -19,9 +19,14 @@ public:
 
     BrowserView *browserView() const { return view; }
 
+public slots:
+    // Shows the window, hidden or minimised as it may be, in front.
+    void bringForward();
+    // Plays a network location in the listening player, as the page's songs play.
+    void play(const QString &location);
+
 private:
     void integrateWithDesktop();
-    void bringForward();
 
     BrowserView *view;
     DesktopIntegration *desktop = nullptr;

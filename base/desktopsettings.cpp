@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+#include <cmath>
+
 namespace {
 
 const QString group = QStringLiteral("Desktop/");
@@ -30,14 +32,28 @@ void setNotificationsEnabled(bool enabled)
     setValue("notifications", enabled);
 }
 
+bool keepRunningInTray()
+{
+    return value("keepRunningInTray", false).toBool();
+}
+
+void setKeepRunningInTray(bool keep)
+{
+    setValue("keepRunningInTray", keep);
+}
+
 bool hasVolume()
 {
     return QSettings().contains(group + QLatin1String("volume"));
 }
 
+// A file edited by hand or damaged may hold anything: what is not a number
+// means the default, full volume, and never silence.
 qreal volume()
 {
-    return qBound(0.0, value("volume", 1.0).toDouble(), 1.0);
+    bool ok = false;
+    const double volume = value("volume", 1.0).toDouble(&ok);
+    return ok && std::isfinite(volume) ? qBound(0.0, volume, 1.0) : 1.0;
 }
 
 void setVolume(qreal volume)
@@ -45,9 +61,11 @@ void setVolume(qreal volume)
     setValue("volume", volume);
 }
 
+// Any text but "false" would read as true: only what setMuted() writes mutes.
 bool muted()
 {
-    return value("muted", false).toBool();
+    const QString text = value("muted", false).toString().toLower();
+    return text == QLatin1String("true") || text == QLatin1String("1");
 }
 
 void setMuted(bool muted)

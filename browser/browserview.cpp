@@ -1,70 +1,47 @@
 #include "browserview.h"
 
+#include "browserlog.h"
 #include "httpwindow.h"
 #include "mediaplayer.h"
 #include "pageview.h"
 #include "paths.h"
 #include "playerbridge.h"
 #include "titlebar.h"
+#include "urlrules.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcBrowser, "melodrift.browser")
 
 namespace {
 
 // Evaluated in the page when a player is done: the page moves to its next item.
 const char nextItemScript[] = "player(ge('var').value-(-1),1);";
 
-// Some mail programs attach whatever local file an "attach" or "attachment"
-// field of a mail address names. Decoded until nothing changes, so no
-// spelling of the field slips through.
-bool carriesAttachment(const QUrl &url)
+// What the debug output shows of an address: all of any a page may use, the
+// start of one refused for its length (megabytes written out stall whoever
+// reads the output).
+QString forLog(const QString &location)
 {
-    QString text = url.toString(QUrl::FullyEncoded);
-    for (int round = 0; round < 8; ++round) {
-        const QString decoded = QUrl::fromPercentEncoding(text.toUtf8());
-        if (decoded == text)
-            break;
-        text = decoded;
-    }
-    static const QRegularExpression field(QStringLiteral("[?&;]\\s*attach(ment)?\\s*="),
-                                          QRegularExpression::CaseInsensitiveOption);
-    return text.contains(field);
+    if (location.size() <= UrlRules::maxLocationLength)
+        return location;
+    return location.left(200) + QStringLiteral("... (%1 characters)").arg(location.size());
 }
 
-bool isOutsideLink(const QUrl &url)
-{
-    // The desktop runs whatever handler a scheme names: local files would be
-    // executed, script and data URLs rendered, and on Windows schemes such as
-    // ms-msdt start programs. Only web and mail addresses leave.
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("ftp"),
-                                     QStringLiteral("mailto")};
-    if (!url.isValid() || !schemes.contains(url.scheme().toLower()))
-        return false;
-    return url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) != 0 || !carriesAttachment(url);
-}
-
-// What the page may hand to a player or to the desktop's player: a network
-// location and nothing else. Local files, devices and capture schemes
-// (fd://, v4l2://, screen:// ...) would give the page the machine's own
-// content; a line break would add entries to the playlist.
+// What the page may hand to a player or to the desktop's player.
 bool isNetworkMedia(const QString &location)
 {
-    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("rtsp"),
-                                     QStringLiteral("mms"), QStringLiteral("mmsh")};
-    for (const QChar c : location) {
-        if (c.category() == QChar::Other_Control)
-            return false;
-    }
-    const QUrl url(location);
-    return url.isValid() && schemes.contains(url.scheme().toLower()) && !url.host().isEmpty();
+    if (location.size() > UrlRules::maxLocationLength)
+        qCDebug(lcBrowser) << "Media address refused, longer than 64 KiB:" << location.size() << "characters";
+    return UrlRules::isNetworkMedia(location);
 }
 
 } // namespace
@@ -150,7 +127,7 @@ void BrowserView::noteWithheld()
     const QString site = url.host().isEmpty() ? url.toString(QUrl::RemovePath | QUrl::RemoveQuery) : url.host();
     if (site != withheldFrom) {
         withheldFrom = site;
-        qDebug() << "Player withheld from a page outside the chart service:" << site;
+        qCDebug(lcBrowser) << "Player withheld from a page outside the chart service:" << site;
     }
 }
 
@@ -235,13 +212,13 @@ MediaPlayer *BrowserView::listeningPlayer()
 
 MediaPlayer *BrowserView::currentPlayer()
 {
-    return mediaPlayer ? mediaPlayer : listeningPlayer();
+    return mediaPlayer ? mediaPlayer.data() : listeningPlayer();
 }
 
 void BrowserView::evaluateInChartPage(QString script, const char *what)
 {
     if (!holdsChartPage()) {
-        qDebug() << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
+        qCDebug(lcBrowser) << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
         return;
     }
     page->evaluate(std::move(script));
@@ -272,8 +249,8 @@ void BrowserView::httpFinished_nokia()
 void BrowserView::launchMarket(QString location)
 {
     const QUrl url(location);
-    if (!isOutsideLink(url)) {
-        qDebug() << "Link refused, not a web address:" << location;
+    if (!UrlRules::isOutsideLink(url)) {
+        qCDebug(lcBrowser) << "Link refused, not a web address:" << location;
         return;
     }
     QDesktopServices::openUrl(url);
@@ -290,19 +267,41 @@ void BrowserView::showMedia(QUrl url)
 {
     const QString location = url.toString();
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << location;
+        qCDebug(lcBrowser) << "Media refused, not a network location:" << forLog(location);
         return;
     }
     qDebug() << "Video play: " << location;
     // The hidden player always comes first, as the desktop's controls expect.
     listeningPlayer();
-    mediaPlayer = new MediaPlayer(nullptr);
-    mediaPlayer->playLocation(location);
-    mediaPlayer->resize(width(), height());
-    mediaPlayer->move(0, 0);
-    connect(mediaPlayer, &MediaPlayer::done, this, &BrowserView::closeMedia);
-    mediaPlayer->showFullScreen();
-    emit playerCreated(mediaPlayer);
+    MediaPlayer *previous = mediaPlayer;
+    auto *player = new MediaPlayer(nullptr);
+    mediaPlayer = player;
+    player->playLocation(location);
+    player->resize(width(), height());
+    player->move(0, 0);
+    connect(player, &MediaPlayer::done, this, &BrowserView::closeMedia);
+    connect(player, &MediaPlayer::done, this, [this, player] { releaseIfIdle(player); });
+    connect(player, &MediaPlayer::shownStateChanged, this, [this, player] { releaseIfIdle(player); });
+    player->showFullScreen();
+    emit playerCreated(player);
+    releaseIfIdle(previous);
+}
+
+// A player that is no longer current and plays nothing only sits under the
+// current one: it is closed and goes, so that a page showing video after
+// video does not pile up players. The hidden first one stays, for the
+// page's songs and the desktop's controls.
+void BrowserView::releaseIfIdle(MediaPlayer *player)
+{
+    if (!player || player == mediaPlayer || player == firstPlayer || !player->isIdle())
+        return;
+    // A closed one is on its way already.
+    if (!player->isVisible())
+        return;
+    player->close();
+    // Phonon's GStreamer back end still delivers messages for a source a
+    // moment after it has stopped; the player goes once they are in.
+    QTimer::singleShot(1000, player, &QObject::deleteLater);
 }
 
 void BrowserView::showMedia(const QString &url)
@@ -313,7 +312,7 @@ void BrowserView::showMedia(const QString &url)
 void BrowserView::play_link(QString location)
 {
     if (!isNetworkMedia(location)) {
-        qDebug() << "Media refused, not a network location:" << location;
+        qCDebug(lcBrowser) << "Media refused, not a network location:" << forLog(location);
         return;
     }
     currentPlayer()->playLocation(location);
@@ -338,11 +337,11 @@ void BrowserView::closeMedia()
 void BrowserView::play_youtube_helper(QString location)
 {
     qDebug() << "starting....";
-    qDebug() << location;
+    qDebug() << forLog(location);
     // The desktop's player opens whatever the line names, and reads every
     // line as an entry of its own.
     if (!isNetworkMedia(location)) {
-        qDebug() << "Playlist refused, not one network location:" << location;
+        qCDebug(lcBrowser) << "Playlist refused, not one network location:" << forLog(location);
         return;
     }
 
@@ -360,7 +359,7 @@ void BrowserView::play_youtube_helper(QString location)
         written = file.commit();
     }
     if (!written) {
-        qWarning() << "Cannot write the playlist" << fileName << ":" << file.errorString();
+        qCWarning(lcBrowser) << "Cannot write the playlist" << fileName << ":" << file.errorString();
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));

@@ -87,14 +87,15 @@ private:
     void loadStartPage();
     void noteWithheld();
     void evaluateInChartPage(QString script, const char *what);
+    void releaseIfIdle(MediaPlayer *player);
 
     PageView *page = nullptr;
     LookupService lookups;
     TitleBar *titleBar = nullptr;
     int progress = 0;
     HttpWindow *downloadWindow = nullptr;
-    MediaPlayer *mediaPlayer = nullptr;
-    MediaPlayer *firstPlayer = nullptr;
+    QPointer<MediaPlayer> mediaPlayer;
+    QPointer<MediaPlayer> firstPlayer;
 
     PageTrust trust;
     QPointer<PlayerBridge> bridge;

@@ -1,6 +1,8 @@
 #include "lookupservice.h"
 
+#include "browserlog.h"
 #include "scriptstring.h"
+#include "urlrules.h"
 
 #include <QDebug>
 #include <QNetworkReply>
@@ -13,22 +15,14 @@ const int maxAnswerScriptChars = 64 * 1024 * 1024;
 const int maxPendingLookups = 32;
 const int lookupStallMs = 60 * 1000;
 
-bool isLookupAllowed(const QUrl &url)
-{
-    // Anything but the web (file:, qrc:, data: ...) could hand local
-    // content to page script.
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 // Escaped, a byte can cost six characters of script, and the engine copies
 // the script again: the bound is on what the page is handed, not on bytes.
 bool costsTooMuch(qint64 scriptChars, const QUrl &source)
 {
     if (scriptChars <= maxAnswerScriptChars)
         return false;
-    qDebug() << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
-             << source.toString();
+    qCDebug(lcBrowser) << "Lookup answered empty, its answer as script text is larger than 64 Mi characters:"
+                       << source.toString();
     return true;
 }
 
@@ -84,13 +78,14 @@ LookupService::~LookupService()
 void LookupService::start(const QString &location, Kind kind)
 {
     const QUrl url(location);
-    if (!isLookupAllowed(url)) {
-        qDebug() << "Lookup refused, not an http or https URL:" << location;
+    if (!UrlRules::isWeb(url)) {
+        qCDebug(lcBrowser) << "Lookup refused, not an http or https URL:" << location;
         answerLater(kind);
         return;
     }
     if (pendingCount() >= maxPendingLookups) {
-        qDebug() << "Lookup answered empty:" << maxPendingLookups << "lookups are pending already:" << location;
+        qCDebug(lcBrowser) << "Lookup answered empty:" << maxPendingLookups
+                           << "lookups are pending already:" << location;
         answerLater(kind);
         return;
     }
@@ -130,7 +125,7 @@ void LookupService::checkSize(QNetworkReply *reply, Kind kind)
 {
     const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     if (announced > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
         endLookup(reply, kind);
         answerPage(kind, QByteArray());
     } else if (announced > 0 && received.value(reply).isEmpty()) {
@@ -143,7 +138,7 @@ void LookupService::collect(QNetworkReply *reply, Kind kind)
     QByteArray &body = received[reply];
     const qint64 available = reply->bytesAvailable();
     if (body.size() + available > maxAnswerBytes) {
-        qDebug() << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup answered empty, its answer is larger than 64 MiB:" << reply->url().toString();
         endLookup(reply, kind);
         answerPage(kind, QByteArray());
         return;
@@ -168,8 +163,8 @@ void LookupService::answer(QNetworkReply *reply, Kind kind)
         body += reply->readAll();
     // Only Qt's transfer timeout cancels a lookup that is still connected here.
     if (!reply->isRunning() && reply->error() == QNetworkReply::OperationCanceledError)
-        qDebug() << "Lookup made no progress for 60 s, answered with the" << body.size()
-                 << "bytes that arrived:" << reply->url().toString();
+        qCDebug(lcBrowser) << "Lookup made no progress for 60 s, answered with the" << body.size()
+                           << "bytes that arrived:" << reply->url().toString();
     const QUrl source = reply->url();
     endLookup(reply, kind);
     answerPage(kind, std::move(body), source);

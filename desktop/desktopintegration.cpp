@@ -1,9 +1,11 @@
 #include "desktopintegration.h"
 
+#include "currentplayer.h"
 #include "mediaplayer.h"
 #include "mprisservice.h"
 #include "screensaverinhibitor.h"
 #include "songnotifier.h"
+#include "trayicon.h"
 #include "volumememory.h"
 
 #include <QDBusConnection>
@@ -17,19 +19,22 @@ Q_LOGGING_CATEGORY(lcDesktop, "melodrift.desktop", QtWarningMsg)
 
 DesktopIntegration::DesktopIntegration(QWidget *window)
     : QObject(window)
+    , current(new CurrentPlayer(this))
     , volumeMemory(new VolumeMemory(this))
 {
+    connect(current, &CurrentPlayer::nextRequested, this, &DesktopIntegration::nextRequested);
+    auto *tray = new TrayIcon(current, window, this);
+    connect(tray, &TrayIcon::quitRequested, this, &DesktopIntegration::quitRequested);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qDebug() << "No session bus: no desktop media controls, screen inhibition or notifications";
         return;
     }
-    mpris = new MprisService(bus, this);
+    mpris = new MprisService(bus, current, this);
     if (mpris->publish()) {
         qCDebug(lcDesktop) << "Media controls on the session bus as" << mpris->busName();
         connect(mpris, &MprisService::quitRequested, this, &DesktopIntegration::quitRequested);
         connect(mpris, &MprisService::raiseRequested, this, &DesktopIntegration::raiseRequested);
-        connect(mpris, &MprisService::nextRequested, this, &DesktopIntegration::nextRequested);
         connect(mpris, &MprisService::volumeChosen, volumeMemory, &VolumeMemory::choose);
     } else {
         qDebug() << "The media controls could not be published on the session bus:" << bus.lastError().message();
@@ -53,29 +58,24 @@ void DesktopIntegration::addPlayer(MediaPlayer *player, bool listening)
         if (inhibitor)
             inhibitor->watch(player);
     }
-    if (mpris)
-        mpris->addPlayer(player, listening);
+    current->addPlayer(player, listening);
     if (listening && notifier)
         notifier->setListeningPlayer(player);
 }
 
 void DesktopIntegration::setCanGoNext(const std::function<bool()> &canGoNext)
 {
-    if (mpris)
-        mpris->setCanGoNext(canGoNext);
+    current->setCanGoNext(canGoNext);
 }
 
 void DesktopIntegration::canGoNextMayHaveChanged()
 {
-    if (mpris)
-        mpris->announceChanges();
+    current->canGoNextMayHaveChanged();
 }
 
 void DesktopIntegration::setListeningPlayerSource(const std::function<MediaPlayer *()> &source)
 {
-    if (!mpris)
-        return;
-    mpris->setListeningPlayerSource([this, source] {
+    current->setListeningPlayerSource([this, source] {
         MediaPlayer *player = source();
         addPlayer(player, true);
         return player;

@@ -9,6 +9,7 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcDesktop)
 
+class CurrentPlayer;
 class MediaPlayer;
 class MprisService;
 class ScreenSaverInhibitor;
@@ -18,9 +19,10 @@ class QWidget;
 
 // Melodrift on the desktop: media controls on the session bus, the screen
 // kept awake while a video plays, a notification when a song starts unseen,
-// and the volume kept across players and runs. The page host's players are
-// handed in as they appear; what the controls ask of the page host comes out
-// as signals. Without a session bus only the volume is kept.
+// the volume kept across players and runs, and the tray icon. The page
+// host's players are handed in as they appear; what the controls ask of the
+// page host comes out as signals. Without a session bus only the volume and
+// the tray (the X tray, where there is one) are kept.
 class DesktopIntegration : public QObject
 {
     Q_OBJECT
@@ -51,6 +53,7 @@ signals:
 
 private:
     QList<QPointer<MediaPlayer>> players;
+    CurrentPlayer *current;
     VolumeMemory *volumeMemory = nullptr;
     MprisService *mpris = nullptr;
     ScreenSaverInhibitor *inhibitor = nullptr;

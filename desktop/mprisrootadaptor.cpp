@@ -2,6 +2,7 @@
 
 #include "desktopintegration.h"
 #include "mprisservice.h"
+#include "urlrules.h"
 
 MprisRootAdaptor::MprisRootAdaptor(MprisService *service)
     : QDBusAbstractAdaptor(service)
@@ -21,7 +22,7 @@ QString MprisRootAdaptor::desktopEntry() const
 
 QStringList MprisRootAdaptor::supportedUriSchemes() const
 {
-    return {QStringLiteral("http"), QStringLiteral("https")};
+    return UrlRules::webSchemes();
 }
 
 QStringList MprisRootAdaptor::supportedMimeTypes() const

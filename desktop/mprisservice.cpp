@@ -1,12 +1,15 @@
 #include "mprisservice.h"
 
+#include "currentplayer.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
 #include "mprisplayeradaptor.h"
 #include "mprisrootadaptor.h"
+#include "urlrules.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
+#include <QDebug>
 #include <QUrl>
 
 #include <phonon/BackendCapabilities>
@@ -19,31 +22,17 @@ const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString trackKey = QStringLiteral("mpris:trackid");
 
-bool hasSource(MediaPlayer *player)
-{
-    const Phonon::MediaSource::Type type = player->media()->currentSource().type();
-    return type != Phonon::MediaSource::Invalid && type != Phonon::MediaSource::Empty;
-}
-
-QStringList present(const QStringList &values)
-{
-    QStringList kept;
-    for (const QString &value : values) {
-        if (!value.trimmed().isEmpty())
-            kept.append(value);
-    }
-    return kept;
-}
-
 } // namespace
 
-MprisService::MprisService(const QDBusConnection &bus, QObject *parent)
+MprisService::MprisService(const QDBusConnection &bus, CurrentPlayer *current, QObject *parent)
     : QObject(parent)
     , bus(bus)
+    , current(current)
 {
     announce.setSingleShot(true);
     announce.setInterval(0);
     connect(&announce, &QTimer::timeout, this, &MprisService::publishChanges);
+    connect(current, &CurrentPlayer::changed, this, &MprisService::announceChanges);
 }
 
 MprisService::~MprisService()
@@ -75,52 +64,6 @@ bool MprisService::publish()
     return false;
 }
 
-void MprisService::addPlayer(MediaPlayer *player, bool isListening)
-{
-    if (isListening)
-        listening = player;
-    // Until a source has started anywhere, the listening player is the one shown.
-    if (!active || (isListening && !trackOf.contains(active)))
-        active = player;
-    if (!watched.contains(player))
-        watch(player);
-    // A player may be announced only after its first source has opened.
-    if (!trackOf.contains(player) && hasSource(player))
-        startedSource(player);
-    announce.start();
-}
-
-void MprisService::watch(MediaPlayer *player)
-{
-    watched.append(player);
-    const auto changed = [this] { announce.start(); };
-    connect(player, &MediaPlayer::sourceOpened, this, [this, player] { startedSource(player); });
-    connect(player, &MediaPlayer::shownStateChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::totalTimeChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::seekableChanged, this, changed);
-    connect(player->media(), &Phonon::MediaObject::currentSourceChanged, this, changed);
-    connect(player->output(), &Phonon::AudioOutput::volumeChanged, this, changed);
-    connect(player->output(), &Phonon::AudioOutput::mutedChanged, this, changed);
-    connect(player, &QObject::destroyed, this, &MprisService::dropped);
-}
-
-void MprisService::startedSource(MediaPlayer *player)
-{
-    trackOf.insert(player, ++tracksStarted);
-    active = player;
-    announce.start();
-}
-
-void MprisService::dropped(QObject *player)
-{
-    watched.removeAll(static_cast<MediaPlayer *>(player));
-    trackOf.remove(static_cast<MediaPlayer *>(player));
-    if (!active)
-        active = listening;
-    announce.start();
-}
-
 QStringList MprisService::supportedMimeTypes() const
 {
     QStringList types;
@@ -133,7 +76,7 @@ QStringList MprisService::supportedMimeTypes() const
 
 QString MprisService::playbackStatus() const
 {
-    switch (active ? active->state() : Phonon::StoppedState) {
+    switch (current->state()) {
     case Phonon::PlayingState:
     case Phonon::BufferingState:
         return QStringLiteral("Playing");
@@ -146,7 +89,7 @@ QString MprisService::playbackStatus() const
 
 QString MprisService::trackId() const
 {
-    const quint64 track = active ? trackOf.value(active) : 0;
+    const quint64 track = current->track();
     if (track == 0)
         return QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
     return QStringLiteral("/org/melodrift/Melodrift/track/%1").arg(track);
@@ -155,9 +98,9 @@ QString MprisService::trackId() const
 // The metadata with the track id as text, so that two can be compared.
 QVariantMap MprisService::plainMetadata() const
 {
-    if (!active || !hasSource(active))
+    if (!current->hasSource())
         return {};
-    const Phonon::MediaObject *media = active->media();
+    const Phonon::MediaObject *media = current->player()->media();
     const Phonon::MediaSource source = media->currentSource();
     QUrl url = source.url();
     if (url.isEmpty() && !source.fileName().isEmpty())
@@ -165,18 +108,18 @@ QVariantMap MprisService::plainMetadata() const
 
     QVariantMap map;
     map.insert(trackKey, trackId());
-    const QStringList titles = present(media->metaData(Phonon::TitleMetaData));
-    map.insert(QStringLiteral("xesam:title"), titles.isEmpty() ? url.fileName() : titles.first());
-    const QStringList artists = present(media->metaData(Phonon::ArtistMetaData));
+    map.insert(QStringLiteral("xesam:title"), current->title());
+    const QStringList artists = current->artists();
     if (!artists.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), artists);
-    const QStringList albums = present(media->metaData(Phonon::AlbumMetaData));
+    const QStringList albums = current->albums();
     if (!albums.isEmpty())
         map.insert(QStringLiteral("xesam:album"), albums.first());
     if (media->totalTime() > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(media->totalTime()) * 1000);
+    // Every client on the bus reads it: no user name or password.
     if (url.isValid())
-        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded()));
+        map.insert(QStringLiteral("xesam:url"), QString::fromUtf8(url.toEncoded(QUrl::RemoveUserInfo)));
     return map;
 }
 
@@ -190,6 +133,7 @@ QVariantMap MprisService::metadata() const
 
 double MprisService::volume() const
 {
+    MediaPlayer *active = current->player();
     // Before the page host has made its first player: the volume that one
     // will start with.
     if (!active)
@@ -204,8 +148,9 @@ double MprisService::volume() const
 void MprisService::setVolume(double volume)
 {
     // A volume chosen before the page has loaded is kept all the same.
-    if (!active)
-        listeningPlayer();
+    if (!current->player())
+        current->listeningPlayer();
+    MediaPlayer *active = current->player();
     if (!active || std::isnan(volume))
         return;
     volume = qBound(0.0, volume, 1.0);
@@ -219,59 +164,57 @@ void MprisService::setVolume(double volume)
 
 qlonglong MprisService::position() const
 {
-    return active ? qlonglong(active->media()->currentTime()) * 1000 : 0;
+    MediaPlayer *active = current->player();
+    return active ? qlonglong(active->position()) * 1000 : 0;
 }
 
 bool MprisService::canGoNext() const
 {
-    return canGoNextCheck && canGoNextCheck();
+    return current->canGoNext();
 }
 
 bool MprisService::canPlay() const
 {
-    return active && hasSource(active);
+    return current->hasSource();
 }
 
 bool MprisService::canSeek() const
 {
+    MediaPlayer *active = current->player();
     return active && active->media()->isSeekable();
 }
 
 void MprisService::play()
 {
-    if (active)
-        active->play();
+    current->play();
 }
 
 void MprisService::pause()
 {
-    if (active)
-        active->pause();
+    current->pause();
 }
 
 void MprisService::playPause()
 {
-    if (active)
-        active->playPause();
+    current->playPause();
 }
 
 void MprisService::stop()
 {
-    if (active)
-        active->stop();
+    current->stop();
 }
 
 void MprisService::next()
 {
-    if (canGoNext())
-        emit nextRequested();
+    current->next();
 }
 
 void MprisService::seek(qlonglong offsetUs)
 {
     if (!canSeek())
         return;
-    const qint64 target = qMax<qint64>(0, active->media()->currentTime() + offsetUs / 1000);
+    MediaPlayer *active = current->player();
+    const qint64 target = qMax<qint64>(0, active->position() + offsetUs / 1000);
     const qint64 length = active->media()->totalTime();
     // Past the end is where the next item starts.
     if (length > 0 && target > length)
@@ -285,7 +228,7 @@ void MprisService::setPosition(const QDBusObjectPath &track, qlonglong positionU
     // A request about a track that has since been replaced is stale.
     if (!canSeek() || track.path() != trackId() || positionUs < 0)
         return;
-    const qint64 length = active->media()->totalTime();
+    const qint64 length = current->player()->media()->totalTime();
     if (length > 0 && positionUs / 1000 > length)
         return;
     moveTo(positionUs / 1000);
@@ -293,34 +236,34 @@ void MprisService::setPosition(const QDBusObjectPath &track, qlonglong positionU
 
 void MprisService::moveTo(qint64 positionMs)
 {
-    active->media()->seek(positionMs);
+    current->player()->seek(positionMs);
     emit seeked(qlonglong(positionMs) * 1000);
 }
 
 void MprisService::openUri(const QString &uri, const QDBusMessage &message)
 {
-    const QUrl url(uri, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
+    // Not even parsed: any client on the bus may send one of many megabytes.
+    if (uri.size() > UrlRules::maxLocationLength) {
+        qDebug() << "OpenUri refused, the address is longer than 64 KiB:" << uri.size() << "characters";
+        message.setDelayedReply(true);
+        bus.send(message.createErrorReply(
+            QDBusError::InvalidArgs,
+            QStringLiteral("Melodrift opens only locations of up to 64 KiB, not one of %1 characters")
+                .arg(uri.size())));
+        return;
+    }
     QString refusal;
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    MediaPlayer *listening = nullptr;
+    if (!UrlRules::isWebMedia(uri))
         refusal = QStringLiteral("Melodrift opens only http and https locations, not %1").arg(uri);
-    else if (!listeningPlayer())
+    else if (!(listening = current->listeningPlayer()))
         refusal = QStringLiteral("Melodrift has no player yet");
     if (!refusal.isEmpty()) {
         message.setDelayedReply(true);
         bus.send(message.createErrorReply(QDBusError::InvalidArgs, refusal));
         return;
     }
-    listening->playLocation(QString::fromUtf8(url.toEncoded()));
-}
-
-// The page host makes its listening player once its page has loaded; asked
-// for sooner, the source makes it then and hands it in through addPlayer.
-MediaPlayer *MprisService::listeningPlayer()
-{
-    if (!listening && listeningSource)
-        listeningSource();
-    return listening;
+    listening->playLocation(QString::fromUtf8(QUrl(uri, QUrl::StrictMode).toEncoded()));
 }
 
 QVariantMap MprisService::playerProperties() const

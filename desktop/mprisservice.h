@@ -3,38 +3,30 @@
 
 #include <QDBusConnection>
 #include <QDBusObjectPath>
-#include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
 
-#include <phonon/Global>
-
-#include <functional>
-
+class CurrentPlayer;
 class MediaPlayer;
 class QDBusMessage;
 
-// The media controls the desktop sees (MPRIS 2) on the session bus: the
-// player that most recently started a source is the one they show and
-// steer. Every property change is announced through PropertiesChanged.
+// The media controls the desktop sees (MPRIS 2) on the session bus: they
+// show and steer the current player. Every property change is announced
+// through PropertiesChanged.
 class MprisService : public QObject
 {
     Q_OBJECT
 public:
-    explicit MprisService(const QDBusConnection &bus, QObject *parent = nullptr);
+    MprisService(const QDBusConnection &bus, CurrentPlayer *current, QObject *parent = nullptr);
     ~MprisService() override;
 
     // Registers the object and a bus name; false when neither could be had.
     bool publish();
     QString busName() const { return ownName; }
 
-    void addPlayer(MediaPlayer *player, bool listening);
-    void setCanGoNext(const std::function<bool()> &check) { canGoNextCheck = check; }
     // Sends PropertiesChanged for whatever differs from what was last sent.
     void announceChanges() { announce.start(); }
-    void setListeningPlayerSource(const std::function<MediaPlayer *()> &source) { listeningSource = source; }
 
     // org.mpris.MediaPlayer2
     QStringList supportedMimeTypes() const;
@@ -61,32 +53,20 @@ public:
 signals:
     void quitRequested();
     void raiseRequested();
-    void nextRequested();
     // A volume set through the controls: the user's choice.
     void volumeChosen(MediaPlayer *player, qreal volume, bool muted);
     void seeked(qlonglong positionUs);
 
 private:
-    void watch(MediaPlayer *player);
-    void startedSource(MediaPlayer *player);
-    void dropped(QObject *player);
     QString trackId() const;
     QVariantMap plainMetadata() const;
     QVariantMap playerProperties() const;
     void publishChanges();
     void moveTo(qint64 positionMs);
-    MediaPlayer *listeningPlayer();
 
     QDBusConnection bus;
+    CurrentPlayer *current;
     QString ownName;
-    QPointer<MediaPlayer> active;
-    QPointer<MediaPlayer> listening;
-    QList<MediaPlayer *> watched;
-    // Each source started gets a number of its own, for its track id.
-    QHash<MediaPlayer *, quint64> trackOf;
-    quint64 tracksStarted = 0;
-    std::function<bool()> canGoNextCheck;
-    std::function<MediaPlayer *()> listeningSource;
     // Changes arrive in bursts; they are announced together once the burst is over.
     QTimer announce;
     QVariantMap announced;

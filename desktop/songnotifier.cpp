@@ -3,6 +3,7 @@
 #include "desktopintegration.h"
 #include "desktopsettings.h"
 #include "mediaplayer.h"
+#include "mediatext.h"
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -41,21 +42,33 @@ void SongNotifier::setListeningPlayer(MediaPlayer *listening)
     player = listening;
     connect(player, &MediaPlayer::sourceOpened, this, [this] {
         awaited = true;
+        namedByFile = false;
         untitled.stop();
     });
     connect(player, &MediaPlayer::shownStateChanged, this, &SongNotifier::check);
     connect(player->media(), &Phonon::MediaObject::metaDataChanged, this, &SongNotifier::check);
 }
 
-void SongNotifier::check()
+// VLC names a song by its file when it has not read the tags.
+bool SongNotifier::named() const
 {
-    if (!awaited || !player || player->state() != Phonon::PlayingState)
-        return;
-    // VLC names a song by its file until it has read the tags, if it does.
     const Phonon::MediaObject *media = player->media();
     const QString title = firstOf(media->metaData(Phonon::TitleMetaData));
-    if ((!title.isEmpty() && title != media->currentSource().url().fileName())
-        || !firstOf(media->metaData(Phonon::ArtistMetaData)).isEmpty())
+    return (!title.isEmpty() && title != media->currentSource().url().fileName())
+           || !firstOf(media->metaData(Phonon::ArtistMetaData)).isEmpty();
+}
+
+void SongNotifier::check()
+{
+    if (!player || player->state() != Phonon::PlayingState)
+        return;
+    // A song announced by its file name that the back end names later (a
+    // chained stream's next part, say) is announced again, in place.
+    if (!awaited && namedByFile && named())
+        awaited = true;
+    if (!awaited)
+        return;
+    if (named())
         notify();
     else if (!untitled.isActive())
         untitled.start();
@@ -74,7 +87,9 @@ void SongNotifier::notify()
     QString title = firstOf(media->metaData(Phonon::TitleMetaData));
     if (title.isEmpty())
         title = media->currentSource().url().fileName();
-    const QString artist = firstOf(media->metaData(Phonon::ArtistMetaData));
+    title = MediaText::title(title);
+    const QString artist = MediaText::title(firstOf(media->metaData(Phonon::ArtistMetaData)));
+    namedByFile = !named();
     // Asked each time, as the daemon may have come up after Melodrift or
     // been replaced since: one that reads markup in the body would take an
     // artist such as "Lumen & Fox" for broken markup.

@@ -22,6 +22,7 @@ public:
     void setListeningPlayer(MediaPlayer *player);
 
 private:
+    bool named() const;
     void check();
     void notify();
     void show(const QString &summary, const QString &body);
@@ -31,6 +32,8 @@ private:
     QPointer<MediaPlayer> player;
     // A song has opened and has not been announced yet.
     bool awaited = false;
+    // The song was announced by its file name, for want of one of its own.
+    bool namedByFile = false;
     // How long a playing song may stay without a title before its file name
     // stands in for it.
     QTimer untitled;

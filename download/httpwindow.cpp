@@ -2,6 +2,7 @@
 #include "paths.h"
 #include "savepath.h"
 #include "ui_authenticationdialog.h"
+#include "urlrules.h"
 
 #include <QAuthenticator>
 #include <QDialogButtonBox>
@@ -13,11 +14,15 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTextBoundaryFinder>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -26,9 +31,43 @@ namespace {
 // page faults, speed as well.
 const int readBufferSize = 256 * 1024;
 
-bool isFetchable(const QUrl &url)
+// A connection that breaks off is tried again after one, two and four
+// seconds: enough to ride out a wireless hand-over or a restarting server,
+// short enough that the progress is seen to go on rather than stall.
+const int maxRetries = 3;
+const int firstRetryDelayMs = 1000;
+
+// What a prompt shows of a text of the page or a server: a realm, an address
+// or a name can run to kilobytes, and a prompt that shows them whole reaches
+// past the screen with its buttons. The middle of a long text is left out,
+// and so is the middle of a stretch that offers no place to wrap and would
+// not fit, so every prompt keeps to a 640x480 screen.
+const int maxShownCharacters = 300;
+const int maxUnbrokenWidth = 400;
+
+QString fitted(const QString &text, const QFontMetrics &metrics)
 {
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    QString kept = text;
+    if (kept.size() > maxShownCharacters) {
+        int head = maxShownCharacters * 2 / 3;
+        int tail = maxShownCharacters - head - 1;
+        if (kept.at(head - 1).isHighSurrogate())
+            --head;
+        if (kept.at(kept.size() - tail).isLowSurrogate())
+            --tail;
+        kept = kept.left(head) + QChar(0x2026) + kept.right(tail);
+    }
+    QString shown;
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, kept);
+    int start = 0;
+    while (breaks.toNextBoundary() != -1) {
+        const QString stretch = kept.mid(start, breaks.position() - start);
+        shown += metrics.horizontalAdvance(stretch) > maxUnbrokenWidth
+                     ? metrics.elidedText(stretch, Qt::ElideMiddle, maxUnbrokenWidth)
+                     : stretch;
+        start = breaks.position();
+    }
+    return shown;
 }
 
 // QProgressDialog counts in int; halve both counts until the larger fits, so
@@ -65,6 +104,8 @@ HttpWindow::HttpWindow(QWidget *parent)
     dialogButtons->addButton(quitButton, QDialogButtonBox::RejectRole);
 
     progressDialog = new QProgressDialog(this);
+    if (auto *bar = progressDialog->findChild<QProgressBar *>())
+        bar->setAccessibleName(tr("Download progress"));
     // Qt shows a fresh progress dialog on its own after a few seconds; this
     // one appears only once a transfer reports progress.
     progressDialog->reset();
@@ -73,6 +114,10 @@ HttpWindow::HttpWindow(QWidget *parent)
     connect(&network, &QNetworkAccessManager::sslErrors, this, &HttpWindow::sslErrors);
     connect(progressDialog, &QProgressDialog::canceled, this, &HttpWindow::cancelDownload);
     connect(quitButton, &QPushButton::clicked, this, &HttpWindow::close);
+    retryTimer = new QTimer(this);
+    retryTimer->setObjectName(QStringLiteral("retryTimer"));
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, &QTimer::timeout, this, &HttpWindow::startRequest);
 
     auto *topLayout = new QHBoxLayout;
     topLayout->addWidget(urlLabel);
@@ -90,24 +135,27 @@ HttpWindow::HttpWindow(QWidget *parent)
 void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
 {
     url = QUrl(urlText);
-    const QString directory = Paths::downloadDirectory();
+    directory = Paths::downloadDirectory();
     QString refusal;
     targetPath = SavePath::resolve(directory, fileName, &refusal);
     if (targetPath.isEmpty()) {
         const QString name = fileName.isEmpty() ? SavePath::fallbackName() : fileName;
-        inform(tr("Unable to save the file %1: %2.").arg(directory + name, refusal));
+        inform(tr("Unable to save the file %1: %2.").arg(fit(SavePath::shown(directory + name)), refusal));
         return;
     }
-    if (!isFetchable(url)) {
+    if (!UrlRules::isWeb(url)) {
         inform(tr("Download failed: %1.")
-                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(url.toString())));
+                   .arg(tr("only http and https addresses can be downloaded, not \"%1\"").arg(fit(url.toString()))));
         return;
     }
 
     QDir().mkdir(directory);
+    if (refusedAsLink())
+        return;
     if (QFile::exists(targetPath)
-        && !askYesNo(tr("There already exists a file called %1 in the current directory. Overwrite?").arg(targetPath),
-                     QMessageBox::No)) {
+        && !askYesNo(
+            tr("There already exists a file called %1 in the current directory. Overwrite?").arg(fit(targetPath)),
+            QMessageBox::No)) {
         return;
     }
     if (!openTarget())
@@ -116,13 +164,16 @@ void HttpWindow::downloadFile(const QString &urlText, const QString &fileName)
     auto *label = new QLabel(this);
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
-    label->setText(QStringLiteral("Downloading to ") + targetPath);
+    label->setText(QStringLiteral("Downloading to ") + fitted(targetPath, label->fontMetrics()));
     progressDialog->setWindowTitle(tr("HTTP"));
     progressDialog->setLabel(label);
 
     downloadButton->setEnabled(false);
     aborted = false;
     writeFailure.clear();
+    resumption.forget();
+    retriesLeft = maxRetries;
+    acceptedSslErrors.clear();
     startRequest();
 }
 
@@ -134,16 +185,32 @@ void HttpWindow::cancelDownload()
     // instead, and the reply fails on its own.
     if (reply && !prompting)
         reply->abort();
+    if (retryTimer->isActive()) {
+        // Between two attempts no reply is left to finish and clean up.
+        retryTimer->stop();
+        discardFile();
+    }
     downloadButton->setEnabled(true);
 }
 
 void HttpWindow::httpFinished()
 {
+    if (!aborted && writeFailure.isEmpty()) {
+        if (!placeAnswer())
+            return; // a fresh request took its place
+        if (writeFailure.isEmpty() && (wasCutOff() || cameShort())) {
+            httpReadyRead(); // what came before the break is kept
+            if (writeFailure.isEmpty() && file->pos() > 0 && retriesLeft > 0) {
+                retryLater();
+                return;
+            }
+        }
+    }
     progressDialog->reset();
     if (!writeFailure.isEmpty()) {
         discardFile();
         releaseReply();
-        inform(tr("Unable to save the file %1: %2.").arg(targetPath, writeFailure));
+        cannotSave(writeFailure);
         downloadButton->setEnabled(true);
         return;
     }
@@ -155,13 +222,15 @@ void HttpWindow::httpFinished()
 
     const QVariant redirectionTarget = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
     if (reply->error() != QNetworkReply::NoError) {
-        fail(reply->errorString());
+        fail(fit(reply->errorString()));
     } else if (!redirectionTarget.isNull()) {
         const QUrl target = url.resolved(redirectionTarget.toUrl());
-        if (askYesNo(tr("Redirect to %1 ?").arg(target.toString()), QMessageBox::NoButton) && !aborted) {
+        if (askYesNo(tr("Redirect to %1 ?").arg(fit(target.toString())), QMessageBox::NoButton) && !aborted) {
             followRedirect(target);
             return;
         }
+    } else if (cameShort()) {
+        fail(tr("the connection closed before the whole file had arrived"));
     } else {
         finishSuccessfully();
     }
@@ -171,7 +240,7 @@ void HttpWindow::httpFinished()
 
 void HttpWindow::httpReadyRead()
 {
-    if (!file)
+    if (!file || !placeAnswer() || !writeFailure.isEmpty())
         return;
     // Through one reused buffer: readAll() would allocate, fault in and free
     // a fresh block for every signal, which costs more than the disk does.
@@ -205,6 +274,10 @@ void HttpWindow::updateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
 {
     if (aborted)
         return;
+    // Counted over the whole file when only its rest is fetched.
+    bytesRead += resumedAt;
+    if (totalBytes > 0)
+        totalBytes += resumedAt;
     if (totalBytes <= 0) {
         // Unknown size: a busy indicator rather than a bar that means nothing.
         const int shift = scaleShiftFor(bytesRead);
@@ -222,12 +295,16 @@ void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *aut
     QDialog dialog;
     Ui::Dialog ui;
     ui.setupUi(&dialog);
-    dialog.adjustSize();
     // The realm is the server's text.
     ui.siteDescription->setTextFormat(Qt::PlainText);
-    ui.siteDescription->setText(tr("%1 at %2").arg(authenticator->realm(), url.host()));
+    const QFontMetrics metrics = ui.siteDescription->fontMetrics();
+    ui.siteDescription->setText(
+        tr("%1 at %2").arg(fitted(authenticator->realm(), metrics), fitted(url.host(), metrics)));
     ui.userEdit->setText(url.userName());
     ui.passwordEdit->setText(url.password());
+    // Sized for what it shows, wrapped rather than widened.
+    ui.siteDescription->setMaximumWidth(maxUnbrokenWidth);
+    dialog.adjustSize();
 
     prompting = true;
     const bool accepted = dialog.exec() == QDialog::Accepted;
@@ -240,6 +317,14 @@ void HttpWindow::slotAuthenticationRequired(QNetworkReply *, QAuthenticator *aut
 
 void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
 {
+    // The connection for the rest of a file meets the certificate let pass
+    // for its start; the same errors of the same certificate are not asked
+    // about twice.
+    const auto accepted = [this](const QSslError &error) { return acceptedSslErrors.contains(error); };
+    if (reply && !errors.isEmpty() && std::all_of(errors.cbegin(), errors.cend(), accepted)) {
+        reply->ignoreSslErrors();
+        return;
+    }
     QStringList descriptions;
     for (const QSslError &error : errors)
         descriptions << error.errorString();
@@ -248,20 +333,32 @@ void HttpWindow::sslErrors(QNetworkReply *, const QList<QSslError> &errors)
                     tr("One or more SSL errors has occurred: %1").arg(descriptions.join(QStringLiteral(", "))),
                     QMessageBox::Ignore | QMessageBox::Abort, this);
     box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ignore)
+        ->setAccessibleDescription(tr("Downloads all the same: the server may not be the one it claims to be"));
+    box.button(QMessageBox::Abort)->setAccessibleDescription(tr("Stops the download"));
     // Enter or Escape must never accept a forged certificate.
     box.setDefaultButton(QMessageBox::Abort);
     box.setEscapeButton(QMessageBox::Abort);
     prompting = true;
     const int answer = box.exec();
     prompting = false;
-    if (answer == QMessageBox::Ignore && !aborted && reply)
+    if (answer == QMessageBox::Ignore && !aborted && reply) {
         reply->ignoreSslErrors();
+        acceptedSslErrors = errors;
+    }
 }
 
 void HttpWindow::startRequest()
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    // The file's bytes as the server keeps them: ranges count those, and an
+    // answer Qt unpacks on the fly passes for whole when it breaks off.
+    request.setRawHeader("Accept-Encoding", "identity");
+    resumedAt = resumption.isPossible() ? file->pos() : 0;
+    if (resumedAt > 0)
+        resumption.askForRest(request, resumedAt);
+    answerPlaced = false;
     reply = network.get(request);
     // When the disk is slower than the network, hold the transfer back
     // rather than piling the file up in memory.
@@ -271,14 +368,117 @@ void HttpWindow::startRequest()
     connect(reply, &QNetworkReply::downloadProgress, this, &HttpWindow::updateDataReadProgress);
 }
 
+// The start of an answer decides where its bytes go: after those already
+// kept, over them from the beginning, or nowhere, when it claims to be the
+// rest but is not, and a fresh request takes its place (false).
+bool HttpWindow::placeAnswer()
+{
+    if (answerPlaced)
+        return true;
+    answerPlaced = true;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status / 100 != 2)
+        return true; // errors and redirects take their usual way
+    if (status == 206 && resumedAt > 0) {
+        if (resumption.continuesAt(*reply, resumedAt))
+            return true;
+        refetch();
+        return false;
+    }
+    // The whole file: a changed one, or from a server that ignores ranges.
+    if (file->pos() > 0 && !startOver()) {
+        reply->abort();
+        return true;
+    }
+    if (status == 206)
+        resumption.forget();
+    else
+        resumption.remember(*reply);
+    return true;
+}
+
+bool HttpWindow::startOver()
+{
+    resumedAt = 0;
+    if (file->resize(0))
+        return true;
+    writeFailure = file->errorString();
+    return false;
+}
+
+// Its bytes would not continue the kept ones: dropped unread.
+void HttpWindow::refetch()
+{
+    reply->disconnect(this);
+    reply->abort();
+    releaseReply();
+    resumption.forget();
+    startRequest();
+}
+
+// Broken off by the network, not refused by the server, the user or the
+// disk, and not yet tried too often.
+bool HttpWindow::wasCutOff() const
+{
+    switch (reply->error()) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::UnknownNetworkError:
+        break;
+    default:
+        return false;
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    return retriesLeft > 0 && (!status.isValid() || status.toInt() / 100 == 2);
+}
+
+// A transfer that ended without an error but short of the length its
+// answer announced was cut off all the same: saved, it would pass for the
+// whole file.
+bool HttpWindow::cameShort()
+{
+    if (reply->error() != QNetworkReply::NoError || !file)
+        return false;
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!announced.isValid())
+        return false;
+    httpReadyRead();
+    return writeFailure.isEmpty() && file->pos() < resumedAt + announced.toLongLong();
+}
+
+void HttpWindow::retryLater()
+{
+    releaseReply();
+    const int done = maxRetries - retriesLeft--;
+    retryTimer->start(firstRetryDelayMs << done);
+}
+
+// QSaveFile writes through a link to wherever it leads.
+bool HttpWindow::refusedAsLink()
+{
+    const QString refusal = SavePath::linkRefusal(directory, targetPath);
+    if (refusal.isEmpty())
+        return false;
+    cannotSave(refusal);
+    return true;
+}
+
 bool HttpWindow::openTarget()
 {
+    if (refusedAsLink())
+        return false;
     file = new QSaveFile(targetPath, this);
     // Unbuffered, a write that fails says why (a full disk, say) at once;
     // through Qt's buffer a short write only leaves "Unknown error".
     if (file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return true;
-    inform(tr("Unable to save the file %1: %2.").arg(targetPath, file->errorString()));
+    cannotSave(file->errorString());
     discardFile();
     return false;
 }
@@ -301,12 +501,16 @@ void HttpWindow::releaseReply()
 void HttpWindow::finishSuccessfully()
 {
     httpReadyRead(); // whatever the reply still holds
-    if (writeFailure.isEmpty() && file->commit()) {
+    // A link planted while the file arrived would take it elsewhere.
+    QString failure = writeFailure.isEmpty() ? SavePath::linkRefusal(directory, targetPath) : writeFailure;
+    if (failure.isEmpty() && file->commit()) {
         const QString shownName = QFileInfo(QUrl(urlEdit->text()).path()).fileName();
         statusLabel->setText(tr("Downloaded %1 to current directory.").arg(shownName));
     } else {
-        inform(tr("Unable to save the file %1: %2.")
-                   .arg(targetPath, writeFailure.isEmpty() ? file->errorString() : writeFailure));
+        if (failure.isEmpty())
+            failure = file->errorString();
+        discardFile();
+        cannotSave(failure);
     }
     downloadButton->setEnabled(true);
 }
@@ -322,11 +526,13 @@ void HttpWindow::followRedirect(const QUrl &target)
 {
     releaseReply();
     discardFile();
-    if (!isFetchable(target)) {
-        fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(target.toString()));
+    if (!UrlRules::isWeb(target)) {
+        fail(tr("the server redirected to \"%1\", which is not an http or https address").arg(fit(target.toString())));
         return;
     }
     url = target;
+    resumption.forget();
+    acceptedSslErrors.clear();
     // A fresh save file: the redirect's own body never reaches the target.
     if (!openTarget()) {
         downloadButton->setEnabled(true);
@@ -343,6 +549,16 @@ bool HttpWindow::askYesNo(const QString &text, int defaultButton)
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::StandardButton(defaultButton));
     return box.exec() == QMessageBox::Yes;
+}
+
+void HttpWindow::cannotSave(const QString &reason)
+{
+    inform(tr("Unable to save the file %1: %2.").arg(fit(targetPath), reason));
+}
+
+QString HttpWindow::fit(const QString &text) const
+{
+    return fitted(text, fontMetrics());
 }
 
 void HttpWindow::inform(const QString &text)

@@ -1,11 +1,14 @@
 #ifndef HTTPWINDOW_H
 #define HTTPWINDOW_H
 
+#include "resumption.h"
+
 #include <QDialog>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QSslError>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 class QAuthenticator;
@@ -29,7 +32,7 @@ public:
     void downloadFile(const QString &url, const QString &fileName);
 
     // From the first request of a download until its last reply is handled.
-    bool isDownloading() const { return reply != nullptr; }
+    bool isDownloading() const { return reply != nullptr || retryTimer->isActive(); }
 
 private slots:
     void cancelDownload();
@@ -41,6 +44,13 @@ private slots:
 
 private:
     void startRequest();
+    bool placeAnswer();
+    bool startOver();
+    void refetch();
+    bool wasCutOff() const;
+    bool cameShort();
+    void retryLater();
+    bool refusedAsLink();
     bool openTarget();
     bool writeAll(const char *data, qint64 count);
     void discardFile();
@@ -50,6 +60,9 @@ private:
     void followRedirect(const QUrl &target);
     bool askYesNo(const QString &text, int defaultButton);
     void inform(const QString &text);
+    void cannotSave(const QString &reason);
+    // A text of the page or a server as a prompt shows it.
+    QString fit(const QString &text) const;
 
     QLabel *statusLabel;
     QLabel *urlLabel;
@@ -69,11 +82,20 @@ private:
     // Why the file could not take what arrived ("No space left on device").
     QString writeFailure;
 
+    QString directory;
     QString targetPath;
     QByteArray chunk;
     // A prompt runs a nested event loop inside the access manager's signal;
     // the reply must not be aborted from under it.
     bool prompting = false;
+
+    // A transfer cut off after part of the file arrived goes on from there.
+    Resumption resumption;
+    qint64 resumedAt = 0; // where the current answer's bytes go; 0: the whole file
+    bool answerPlaced = false;
+    int retriesLeft = 0;
+    QTimer *retryTimer;
+    QList<QSslError> acceptedSslErrors; // let pass by the user
 };
 
 #endif // HTTPWINDOW_H

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,6 +52,8 @@ QString refusalFor(const QString &directory, const QString &name)
 {
     if (name.contains(QChar::Null))
         return Refusal::tr("the name holds a NUL character");
+    if (std::any_of(name.cbegin(), name.cend(), SavePath::disguises))
+        return Refusal::tr("the name holds a line break, a control character or one that turns the direction of text");
     if (isAbsolute(name))
         return Refusal::tr("the name is an absolute path outside the download folder");
     if (climbsOut(name))
@@ -66,6 +71,27 @@ QString refusalFor(const QString &directory, const QString &name)
 
 namespace SavePath {
 
+bool disguises(QChar c)
+{
+    const ushort u = c.unicode();
+    return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line
+           || c.category() == QChar::Separator_Paragraph || u == 0x061C || u == 0x200E || u == 0x200F
+           || (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+QString shown(const QString &text)
+{
+    QString visible;
+    visible.reserve(text.size());
+    for (const QChar c : text) {
+        if (disguises(c))
+            visible += QStringLiteral("[U+%1]").arg(c.unicode(), 4, 16, QLatin1Char('0')).toUpper();
+        else
+            visible += c;
+    }
+    return visible;
+}
+
 QString fallbackName()
 {
     return QStringLiteral("index.html");
@@ -78,6 +104,25 @@ QString resolve(const QString &directory, const QString &fileName, QString *refu
     if (refusal)
         *refusal = reason;
     return reason.isEmpty() ? directory + name : QString();
+}
+
+// Links come into download folders with extracted archives. Writing follows
+// them, and so does the overwrite question, which would name the link and
+// not the file really replaced.
+QString linkRefusal(const QString &directory, const QString &path)
+{
+    const QFileInfo target(path);
+    if (target.isSymLink())
+        return Refusal::tr("the name is a symbolic link, which could lead anywhere");
+    // A folder that does not resolve cannot be written into either; the
+    // attempt says so.
+    const QString root = QFileInfo(directory).canonicalFilePath();
+    const QString folder = QFileInfo(target.absolutePath()).canonicalFilePath();
+    if (root.isEmpty() || folder.isEmpty() || folder == root)
+        return QString();
+    if (!folder.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/')))
+        return Refusal::tr("a folder on the way is a symbolic link that leads out of the download folder");
+    return QString();
 }
 
 } // namespace SavePath

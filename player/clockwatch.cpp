@@ -2,7 +2,8 @@
 
 void ClockWatch::startPause(qint64 clock, qint64 at)
 {
-    pausedClock = clock;
+    // The clock read before a seek has landed is where the media were.
+    pausedClock = target == never ? clock : target;
     pausedSince = at;
 }
 
@@ -18,6 +19,38 @@ void ClockWatch::bufferNews(qint64 at)
     lastBufferNews = at;
 }
 
+void ClockWatch::seekTo(qint64 position, qint64 at)
+{
+    target = position;
+    seekedAt = at;
+    pausedClock = position;
+    pausedSince = at;
+    playingClock = -1;
+    standsSince = never;
+    if (resumedFrom != never)
+        resumedFrom = position;
+}
+
+// The back ends take a moment to get where a seek sends them, and report
+// the clock from before the seek until then. A seek has landed once the
+// clock is read at its target (or just past it, for media that play on);
+// one that has not after strandedMs went elsewhere, and the clock is judged
+// from where it is.
+bool ClockWatch::landing(qint64 clock, qint64 at)
+{
+    if (target == never)
+        return false;
+    const bool landed = clock >= target - pausedAdvanceMs && clock <= target + strandedMs;
+    if (!landed && at - seekedAt < strandedMs)
+        return true;
+    target = never;
+    pausedClock = clock;
+    pausedSince = at;
+    playingClock = -1;
+    standsSince = never;
+    return false;
+}
+
 // Buffering messages from Phonon's GStreamer back end can arrive out of order
 // (100 % before 1 %). The back end pauses for the last one and then either
 // plays on while it reports the pause, or stays paused for good. A clock that
@@ -25,6 +58,8 @@ void ClockWatch::bufferNews(qint64 at)
 // buffering news explains is stranded.
 ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64 at)
 {
+    if (landing(clock, at))
+        return Nothing;
     const bool clockRuns = clock - pausedClock >= pausedAdvanceMs;
     pausedClock = clock;
     if (clockRuns) {
@@ -54,6 +89,8 @@ ClockWatch::Verdict ClockWatch::readPaused(qint64 clock, bool pauseAsked, qint64
 // load): the media had been playing a moment before.
 ClockWatch::Verdict ClockWatch::readPlaying(qint64 clock, qint64 total, bool backEndPlays, bool queueEmpty, qint64 at)
 {
+    if (landing(clock, at))
+        return Nothing;
     const bool stands = total > 0 && clock == playingClock;
     if (playingClock != -1 && clock > playingClock)
         resumedFrom = never;

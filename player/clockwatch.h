@@ -46,6 +46,13 @@ public:
     // resumed: playback goes on from the pause last watched.
     void startPlaying(bool resumed = false);
     void bufferNews(qint64 at);
+    // The media were sent to position: the clock jumps there by itself,
+    // which is neither playback nor a stand. A pause stays where it was
+    // asked to be, and a resume that never runs goes on from there.
+    void seekTo(qint64 position, qint64 at);
+    // Where the last seek goes while the clock has not been read there yet;
+    // -1 when no seek is under way.
+    qint64 seekTarget() const { return target; }
     // Where the pause was that playback resumed from.
     qint64 resumePoint() const { return resumedFrom; }
 
@@ -56,6 +63,7 @@ private:
     static constexpr qint64 never = -1;
 
     bool buffering(qint64 at) const;
+    bool landing(qint64 clock, qint64 at);
 
     qint64 pausedClock = 0;
     qint64 pausedSince = never;
@@ -63,6 +71,8 @@ private:
     qint64 standsSince = never;
     qint64 resumedFrom = never;
     qint64 lastBufferNews = never;
+    qint64 target = never;
+    qint64 seekedAt = never;
 };
 
 #endif // CLOCKWATCH_H

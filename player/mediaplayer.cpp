@@ -23,6 +23,7 @@ QT_WARNING_POP
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -31,6 +32,7 @@ QT_WARNING_POP
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOption>
@@ -48,7 +50,7 @@ const char settingsGroup[] = "BrowserMainWindow";
 
 QString titleOf(const QString &location)
 {
-    return location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
+    return MediaText::locationTitle(location);
 }
 
 // Phonon's file-name constructor is the one that makes an existing file a
@@ -79,7 +81,8 @@ MediaPlayer::MediaPlayer(QWidget *parent)
     : QWidget(parent)
     , audioOutput(Phonon::VideoCategory)
     , videoWidget(new MediaVideoWidget(this, nullptr))
-    , playback(mediaObject)
+    , backEnd(mediaObject)
+    , playback(backEnd)
 {
     setWindowTitle(tr("Media Player"));
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -99,6 +102,7 @@ MediaPlayer::MediaPlayer(QWidget *parent)
 
     seekSlider = new Phonon::SeekSlider(this);
     seekSlider->setMediaObject(&mediaObject);
+    routeSliderSeeks();
     volumeSlider = new Phonon::VolumeSlider(&audioOutput, nullptr);
 
     auto *layout = new QVBoxLayout(this);
@@ -156,6 +160,8 @@ MediaPlayer::MediaPlayer(QWidget *parent)
 
     buildContextMenu();
     connectMedia();
+    nameControls();
+    orderControls();
 
     rewindButton->setEnabled(false);
     playButton->setEnabled(false);
@@ -183,6 +189,93 @@ MediaPlayer::~MediaPlayer()
     }
     if (!effects.contains(pendingEffect))
         delete pendingEffect;
+}
+
+// The transport buttons show icons only, and Phonon's sliders come without
+// names: assistive technology reads these instead.
+void MediaPlayer::nameControls()
+{
+    const auto name = [](QWidget *control, const QString &text, const QString &description = QString()) {
+        control->setAccessibleName(text);
+        control->setToolTip(text);
+        control->setAccessibleDescription(description);
+    };
+    name(rewindButton, tr("Rewind"), tr("Goes back to the start"));
+    name(stopButton, tr("Stop"), tr("Stops playing, and the chart goes on to its next item"));
+    name(forwardButton, tr("Next in queue"), tr("Plays the next of the files opened or dropped"));
+    showPlayable(false);
+
+    name(seekSlider->findChild<QSlider *>(), tr("Position"),
+         tr("Where the media stand; the arrow keys move them 5 seconds"));
+    if (auto *volume = volumeSlider->findChild<QSlider *>())
+        volume->setAccessibleName(tr("Volume"));
+    if (auto *mute = volumeSlider->findChild<QAbstractButton *>())
+        name(mute, tr("Mute"), tr("Turns the sound off or on again"));
+    // Labels are read by their text; these say what it is.
+    infoLabel->setAccessibleDescription(tr("What is playing"));
+    timeLabel->setAccessibleDescription(tr("Time played and length"));
+    progressLabel->setAccessibleDescription(tr("How much is loaded"));
+    videoWidget->setAccessibleName(tr("Video"));
+}
+
+// Tab goes through the controls as they are laid out. The window itself
+// holds the keyboard first, where Space plays or pauses and the arrows seek,
+// so that no key stops the media by surprise.
+void MediaPlayer::orderControls()
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setFocus();
+    // Phonon's half a second is too small a step for a key.
+    seekSlider->setSingleStep(5000);
+    const QList<QWidget *> chain{rewindButton,
+                                 stopButton,
+                                 playButton,
+                                 forwardButton,
+                                 volumeSlider->findChild<QAbstractButton *>(),
+                                 volumeSlider->findChild<QSlider *>(),
+                                 seekSlider->findChild<QSlider *>()};
+    QWidget *previous = nullptr;
+    for (QWidget *next : chain) {
+        if (!next)
+            continue;
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    }
+}
+
+// The play button says what a press does.
+void MediaPlayer::showPlayable(bool playing)
+{
+    playButton->setIcon(playing ? pauseIcon : playIcon);
+    const QString action = playing ? tr("Pause") : tr("Play");
+    playButton->setAccessibleName(action);
+    playButton->setToolTip(action);
+    playButton->setAccessibleDescription(tr("Plays or pauses the media; Space does the same"));
+}
+
+// Keys the controls leave over: Space plays or pauses, as the play button
+// does, and the arrows move the media on or back, as the position slider does.
+void MediaPlayer::keyPressEvent(QKeyEvent *event)
+{
+    auto *position = seekSlider->findChild<QSlider *>();
+    if (event->modifiers() == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Space:
+            if (playButton->isEnabled())
+                playButton->click();
+            return;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            if (position->isEnabled())
+                position->triggerAction(event->key() == Qt::Key_Left ? QAbstractSlider::SliderSingleStepSub
+                                                                     : QAbstractSlider::SliderSingleStepAdd);
+            return;
+        default:
+            break;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MediaPlayer::buildContextMenu()
@@ -223,7 +316,10 @@ void MediaPlayer::buildContextMenu()
 
 void MediaPlayer::connectMedia()
 {
-    connect(settingsAction, &QAction::triggered, this, &MediaPlayer::showSettingsDialog);
+    // The modal dialogs open on the next turn of the event loop: opened
+    // within an assistive technology's call to press or trigger, they would
+    // hold back its answer, and with it the screen reader, until they close.
+    connect(settingsAction, &QAction::triggered, this, &MediaPlayer::showSettingsDialog, Qt::QueuedConnection);
     connect(rewindButton, &QPushButton::clicked, this, &MediaPlayer::rewind);
     connect(stopButton, &QPushButton::clicked, this, &MediaPlayer::stop);
     connect(playButton, &QPushButton::clicked, this, &MediaPlayer::playPause);
@@ -244,6 +340,16 @@ void MediaPlayer::connectMedia()
     connect(&audioOutput, &Phonon::AudioOutput::volumeChanged, this, &MediaPlayer::onVolumeChanged);
     connect(&playback, &PlaybackCorrector::sourceOpened, this, &MediaPlayer::sourceOpened);
     connect(&playback, &PlaybackCorrector::failed, this, &MediaPlayer::reportFailure);
+}
+
+// Phonon's slider seeks the media object itself whenever its value changes
+// other than by a tick. The user's moves go through the corrector instead,
+// as every seek does, so that the jump of the clock is known for what it is.
+void MediaPlayer::routeSliderSeeks()
+{
+    auto *slider = seekSlider->findChild<QSlider *>();
+    disconnect(slider, nullptr, seekSlider, nullptr);
+    connect(slider, &QAbstractSlider::actionTriggered, this, [this, slider] { seek(slider->sliderPosition()); });
 }
 
 void MediaPlayer::setupVideoWindow()
@@ -298,7 +404,18 @@ void MediaPlayer::stop()
 
 void MediaPlayer::rewind()
 {
-    mediaObject.seek(0);
+    seek(0);
+}
+
+void MediaPlayer::seek(qint64 position)
+{
+    playback.seek(position);
+    // Paused media do not tick: the slider and the time are put where the
+    // media now stand.
+    auto *slider = seekSlider->findChild<QSlider *>();
+    if (!slider->isSliderDown())
+        slider->setValue(int(position));
+    updateTime();
 }
 
 void MediaPlayer::forward()
@@ -329,7 +446,7 @@ void MediaPlayer::playPause()
         return;
     }
     if (mediaObject.currentTime() == mediaObject.totalTime())
-        mediaObject.seek(0);
+        seek(0);
     playback.play();
 }
 
@@ -359,7 +476,7 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
         videoWidget->setFullScreen(false);
         Q_FALLTHROUGH();
     case Phonon::PausedState: {
-        playButton->setIcon(playIcon);
+        showPlayable(false);
         // A source that has failed is no more playable than none at all.
         const Phonon::MediaSource::Type type = mediaObject.currentSource().type();
         const bool valid =
@@ -370,7 +487,7 @@ void MediaPlayer::stateChanged(Phonon::State newstate, Phonon::State oldstate)
     }
     case Phonon::PlayingState:
         playButton->setEnabled(true);
-        playButton->setIcon(pauseIcon);
+        showPlayable(true);
         if (mediaObject.hasVideo())
             videoWindow.show();
         rewindButton->setEnabled(true);
@@ -411,7 +528,7 @@ void MediaPlayer::onVolumeChanged(qreal) { }
 
 void MediaPlayer::updateTime()
 {
-    timeLabel->setText(MediaText::timeText(mediaObject.currentTime(), mediaObject.totalTime()));
+    timeLabel->setText(MediaText::timeText(playback.position(), mediaObject.totalTime()));
 }
 
 void MediaPlayer::bufferStatus(int percent)
@@ -607,7 +724,8 @@ void MediaPlayer::buildSettingsDialog()
     form.aspectCombo->setCurrentIndex(videoWidget->aspectRatio());
     form.scalemodeCombo->setCurrentIndex(videoWidget->scaleMode());
 
-    connect(form.effectButton, &QToolButton::clicked, this, &MediaPlayer::configureEffect);
+    // On the next turn, as the settings dialog opens.
+    connect(form.effectButton, &QToolButton::clicked, this, &MediaPlayer::configureEffect, Qt::QueuedConnection);
 
     form.crossFadeSlider->setValue(int((mediaObject.transitionTime() * 2) / 1000.0));
 
@@ -630,6 +748,7 @@ void MediaPlayer::buildSettingsDialog()
             form.audioEffectsCombo->setCurrentIndex(k + 1);
     }
     form.notifyCheckBox->setChecked(DesktopSettings::notificationsEnabled());
+    form.trayCheckBox->setChecked(DesktopSettings::keepRunningInTray());
 
     // Connected only now, so that building never creates a pending effect.
     connect(form.audioEffectsCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -670,6 +789,7 @@ void MediaPlayer::applySettings()
     const Ui::settings &form = *settingsForm;
     mediaObject.setTransitionTime(int(form.crossFadeSlider->value() * 1000.0f * 0.5f));
     DesktopSettings::setNotificationsEnabled(form.notifyCheckBox->isChecked());
+    DesktopSettings::setKeepRunningInTray(form.trayCheckBox->isChecked());
 
     // With no device listed the output stays where it is.
     const QList<Phonon::AudioOutputDevice> devices = Phonon::BackendCapabilities::availableAudioOutputDevices();

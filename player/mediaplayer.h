@@ -1,6 +1,7 @@
 #ifndef MEDIAPLAYER_H
 #define MEDIAPLAYER_H
 
+#include "phononport.h"
 #include "playbackcorrector.h"
 
 #include <QIcon>
@@ -18,6 +19,7 @@ class QDialog;
 class QDragEnterEvent;
 class QDragMoveEvent;
 class QDropEvent;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QPaintEvent;
@@ -53,13 +55,21 @@ public:
     // What the player shows: the media object's state, except where the back
     // end reported a change late.
     Phonon::State state() const { return playback.state(); }
+    // Plays nothing, and will not by itself: stopped with no source on its
+    // way, or its source given up.
+    bool isIdle() const { return playback.isIdle(); }
     void handleDrop(QDropEvent *event);
 
     // The desktop's media controls steer the player as its own buttons do:
-    // play and pause by these, seeking and volume on the media object and
-    // the audio output, as the sliders do.
+    // play, pause and seek by these, the volume on the audio output, as the
+    // volume slider does.
     void play();
     void pause();
+    // To position in milliseconds; paused media stay paused.
+    void seek(qint64 position);
+    // Where the media stand, in milliseconds (where a seek goes, until the
+    // back end has got there).
+    qint64 position() const { return playback.position(); }
     Phonon::MediaObject *media() { return &mediaObject; }
     Phonon::AudioOutput *output() { return &audioOutput; }
 
@@ -105,14 +115,19 @@ private slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void nameControls();
+    void orderControls();
+    void showPlayable(bool playing);
     void buildContextMenu();
     void setupVideoWindow();
     void connectMedia();
+    void routeSliderSeeks();
     void playSources(const QList<Phonon::MediaSource> &sources, const QString &firstLocation);
     void buildSettingsDialog();
     void applySettings();
@@ -143,8 +158,9 @@ private:
     MediaVideoWidget *videoWidget;
     Phonon::Path audioOutputPath;
     bool compactMode = false;
-    // Starts sources on mediaObject and says what to show of them, the back
-    // ends' faults corrected.
+    // Starts sources on mediaObject, seeks it, and says what to show of it,
+    // the back ends' faults corrected.
+    PhononPort backEnd;
     PlaybackCorrector playback;
 
     // Tests reach the controls through this accessor.

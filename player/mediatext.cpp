@@ -13,6 +13,7 @@ struct Words
 };
 
 const int maxNameLength = 30;
+const int maxTitleLength = 256;
 const QString highlight = QStringLiteral("<font color=#ffeeaa>");
 
 QString clock(qint64 ms, bool withHours)
@@ -41,6 +42,24 @@ QString cut(const QString &text)
     return text.left(maxNameLength) + QStringLiteral("...");
 }
 
+QString title(const QString &text)
+{
+    if (text.length() <= maxTitleLength)
+        return text;
+    int kept = maxTitleLength - 1;
+    // Never half a character outside the Basic Multilingual Plane.
+    if (text.at(kept - 1).isHighSurrogate())
+        --kept;
+    return text.left(kept) + QChar(0x2026);
+}
+
+QString locationTitle(const QString &location)
+{
+    const QUrl url(location);
+    const QString shown = url.userInfo().isEmpty() ? location : url.toString(QUrl::RemoveUserInfo);
+    return title(shown.mid(shown.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
 QString timeText(qint64 position, qint64 length)
 {
     // Back ends report an unknown length as -1.
@@ -65,7 +84,7 @@ QString bufferText(int percent)
 QString sourceName(const Phonon::MediaSource &source)
 {
     if (source.type() == Phonon::MediaSource::Url)
-        return source.url().toString();
+        return title(source.url().toString(QUrl::RemoveUserInfo));
     return cut(afterLastSlash(source.fileName()));
 }
 

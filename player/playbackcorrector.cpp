@@ -1,10 +1,11 @@
 #include "playbackcorrector.h"
-#include "gstreamertuning.h"
 #include "mediatext.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLoggingCategory>
+
+#include <utility>
 
 // The rescues act on faults of the back end that show once in many runs;
 // "melodrift.player.debug=true" in QT_LOGGING_RULES tells when one acted.
@@ -37,104 +38,123 @@ const int quietClockMs = 2500;
 
 } // namespace
 
-PlaybackCorrector::PlaybackCorrector(Phonon::MediaObject &mediaObject, QObject *parent)
+PlaybackCorrector::PlaybackCorrector(PlaybackPort &backEnd, PlaybackClock &time, QObject *parent)
     : QObject(parent)
-    , media(mediaObject)
-    , shown(mediaObject.state())
+    , port(backEnd)
+    , clock(time)
+    , shown(backEnd.state())
+    , stallTimer(time.createTimer(this))
+    , clockTimer(time.createTimer(this))
+    , endTimer(time.createTimer(this))
+    , setUpSeekTimer(time.createTimer(this))
 {
-    monotonic.start();
-    stallTimer.setSingleShot(true);
-    stallTimer.setInterval(stallTimeoutMs);
-    connect(&stallTimer, &QTimer::timeout, this, [this] {
-        if (media.state() == Phonon::StoppedState && !sourceStarted)
+    connect(stallTimer, &PlaybackTimer::timeout, this, [this] {
+        if (port.state() == Phonon::StoppedState && !sourceStarted)
             giveUp();
     });
-    connect(&clockTimer, &QTimer::timeout, this, [this] {
-        clockTimer.start(clockIntervalMs);
+    connect(clockTimer, &PlaybackTimer::timeout, this, [this] {
+        clockTimer->start(clockIntervalMs);
         checkClock();
     });
-    endTimer.setSingleShot(true);
-    endTimer.setInterval(0);
-    connect(&endTimer, &QTimer::timeout, this, &PlaybackCorrector::ended);
+    connect(endTimer, &PlaybackTimer::timeout, this, &PlaybackCorrector::ended);
+    connect(setUpSeekTimer, &PlaybackTimer::timeout, this, [this] { seek(std::exchange(setUpSeekTo, -1)); });
 
-    connect(&media, &Phonon::MediaObject::stateChanged, this, &PlaybackCorrector::mediaStateChanged);
-    connect(&media, &Phonon::MediaObject::finished, this, &PlaybackCorrector::mediaFinished);
-    connect(&media, &Phonon::MediaObject::bufferStatus, this, &PlaybackCorrector::bufferNews);
-    connect(&media, &Phonon::MediaObject::tick, this, &PlaybackCorrector::tick);
-    connect(&media, &Phonon::MediaObject::hasVideoChanged, this, &PlaybackCorrector::hasVideoChanged);
+    connect(&port, &PlaybackPort::stateChanged, this, &PlaybackCorrector::backEndStateChanged);
+    connect(&port, &PlaybackPort::finished, this, &PlaybackCorrector::backEndFinished);
+    connect(&port, &PlaybackPort::bufferStatus, this, &PlaybackCorrector::bufferNews);
+    connect(&port, &PlaybackPort::tick, this, &PlaybackCorrector::tick);
+    connect(&port, &PlaybackPort::hasVideoChanged, this, &PlaybackCorrector::hasVideoChanged);
     // A source that the queue brings in gets its own retry.
-    connect(&media, &Phonon::MediaObject::currentSourceChanged, this, [this](const Phonon::MediaSource &source) {
+    connect(&port, &PlaybackPort::currentSourceChanged, this, [this](const Phonon::MediaSource &source) {
         if (!(source == retriedSource))
             retriedSource = Phonon::MediaSource();
         failureText.clear();
     });
 }
 
+bool PlaybackCorrector::isIdle() const
+{
+    return !failureText.isEmpty() || (shown == Phonon::StoppedState && !stallTimer->isActive() && !playPending);
+}
+
+qint64 PlaybackCorrector::position() const
+{
+    const qint64 target = clockWatch.seekTarget();
+    return target >= 0 ? target : port.currentTime();
+}
+
 void PlaybackCorrector::start(const Phonon::MediaSource &source)
 {
-    GStreamerTuning::demoteWebKitSource();
-    GStreamerTuning::downloadNetworkMedia();
     retriedSource = Phonon::MediaSource();
     failureText.clear();
     sourceStarted = false;
     setUpAt = -1;
+    setUpSeekTimer->stop();
+    clockWatch = ClockWatch();
     ++starts;
-    media.setCurrentSource(source);
+    port.setCurrentSource(source);
     playWhenLoaded();
-    stallTimer.start();
+    stallTimer->start(stallTimeoutMs);
     emit sourceOpened();
 }
 
 void PlaybackCorrector::start(const QList<Phonon::MediaSource> &sources)
 {
-    media.clearQueue();
+    port.clearQueue();
     if (sources.isEmpty())
         return;
     start(sources.first());
-    media.enqueue(sources.mid(1));
+    port.enqueue(sources.mid(1));
 }
 
 void PlaybackCorrector::play()
 {
-    playMedia();
+    port.play();
 }
 
 void PlaybackCorrector::pause()
 {
     pauseAsked = true;
     setUpAt = -1;
-    const GStreamerTuning::PlayerCall call;
-    media.pause();
-}
-
-// The requests that may set up a source on the GStreamer back end go
-// through here, so that the download hook knows the player's pipeline.
-void PlaybackCorrector::playMedia()
-{
-    const GStreamerTuning::PlayerCall call;
-    media.play();
+    port.pause();
 }
 
 void PlaybackCorrector::stop()
 {
     playPending = false;
     setUpAt = -1;
-    stallTimer.stop();
+    setUpSeekTimer->stop();
+    stallTimer->stop();
     // A back end may still announce the end of a source it was told to
     // stop, and an end not yet announced is not one any more.
     sourceStarted = false;
-    endTimer.stop();
-    media.stop();
+    endTimer->stop();
+    port.stop();
+}
+
+void PlaybackCorrector::seek(qint64 position)
+{
+    // A source being set up again goes on from where the user wants it.
+    if (setUpAt >= 0) {
+        setUpAt = position;
+        return;
+    }
+    setUpSeekTimer->stop();
+    port.seek(position);
+    clockWatch.seekTo(position, clock.now());
+    lastTick = -1;
+    if (clockTimer->isActive() && shown == Phonon::PlayingState && port.state() == Phonon::PlayingState)
+        awaitClockMoving(position);
 }
 
 void PlaybackCorrector::playWhenLoaded()
 {
     // The GStreamer back end loses or undoes a play() that arrives while the
     // new source is still loading: the source then stops again at once.
-    if (media.state() == Phonon::LoadingState)
+    if (port.state() == Phonon::LoadingState)
         playPending = true;
     else
-        playMedia();
+        port.play();
 }
 
 // Phonon's GStreamer back end can deliver a state change after the one that
@@ -146,9 +166,12 @@ bool PlaybackCorrector::isLateReport(Phonon::State newstate, Phonon::State oldst
     return oldstate != shown && shown == Phonon::PlayingState && newstate == Phonon::PausedState;
 }
 
-void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State oldstate)
+void PlaybackCorrector::backEndStateChanged(Phonon::State newstate, Phonon::State oldstate)
 {
     if (isSetUpReport(newstate))
+        return;
+    // VLC buffers after a seek in a pause, and reports it; the pause holds.
+    if (newstate == Phonon::BufferingState && shown == Phonon::PausedState && pauseAsked)
         return;
     if (isLateReport(newstate, oldstate)) {
         // The player goes on showing playback, and the clock tells whether
@@ -164,7 +187,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
 
     switch (newstate) {
     case Phonon::PausedState:
-        stallTimer.stop();
+        stallTimer->stop();
         watchPausedClock();
         break;
     case Phonon::PlayingState:
@@ -173,7 +196,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
         break;
     default:
         pauseAsked = false;
-        clockTimer.stop();
+        clockTimer->stop();
         break;
     }
     // What the player does on a report may start another source (the page
@@ -189,7 +212,7 @@ void PlaybackCorrector::mediaStateChanged(Phonon::State newstate, Phonon::State 
     if (playPending && newstate != Phonon::LoadingState) {
         playPending = false;
         if (newstate == Phonon::StoppedState || newstate == Phonon::PausedState)
-            playMedia();
+            port.play();
     }
 }
 
@@ -202,35 +225,35 @@ void PlaybackCorrector::show(Phonon::State newstate, Phonon::State oldstate)
 
 void PlaybackCorrector::startedPlaying(bool resumed)
 {
-    stallTimer.stop();
+    stallTimer->stop();
     sourceStarted = true;
     // VLC does not always announce that a new source has no video, which
     // would leave an empty video area where the information belongs.
-    emit hasVideoChanged(media.hasVideo());
+    emit hasVideoChanged(port.hasVideo());
     watchPlayingClock(resumed);
 }
 
 void PlaybackCorrector::handleError()
 {
-    stallTimer.stop();
-    const Phonon::MediaSource source = media.currentSource();
-    if (media.errorType() == Phonon::FatalError || source == retriedSource) {
+    stallTimer->stop();
+    const Phonon::MediaSource source = port.currentSource();
+    if (port.errorType() == Phonon::FatalError || source == retriedSource) {
         giveUp();
         return;
     }
     // One more attempt only: a source that fails again is not coming back.
     retriedSource = source;
-    qDebug() << media.errorString();
-    playMedia();
+    qDebug() << port.errorString();
+    port.play();
 }
 
 void PlaybackCorrector::giveUp()
 {
-    stallTimer.stop();
-    failureText = media.errorString();
+    stallTimer->stop();
+    failureText = port.errorString();
     if (failureText.isEmpty()) {
         failureText = QCoreApplication::translate("MediaPlayer", "The location %1 could not be played.")
-                          .arg(MediaText::sourceName(media.currentSource()));
+                          .arg(MediaText::sourceName(port.currentSource()));
     }
     emit failed(failureText);
 }
@@ -239,65 +262,65 @@ void PlaybackCorrector::giveUp()
 // ended, and announced once the back end has returned: the page answers an
 // end by starting its next item in this same player, and Phonon's GStreamer
 // back end announces the end from inside its own end-of-stream handling.
-void PlaybackCorrector::mediaFinished()
+void PlaybackCorrector::backEndFinished()
 {
     // VLC announces the end of a source that never opened before reporting
     // the error; only media that actually played have reached their end.
     if (sourceStarted)
-        endTimer.start();
+        endTimer->start(0);
 }
 
 void PlaybackCorrector::bufferNews(int percent)
 {
-    clockWatch.bufferNews(monotonic.elapsed());
+    clockWatch.bufferNews(clock.now());
     // Data arriving means the source is alive, however slowly.
-    if (percent > 0 && stallTimer.isActive())
-        stallTimer.start();
+    if (percent > 0 && stallTimer->isActive())
+        stallTimer->start(stallTimeoutMs);
 }
 
 void PlaybackCorrector::watchPausedClock()
 {
-    clockWatch.startPause(media.currentTime(), monotonic.elapsed());
-    clockTimer.start(clockIntervalMs);
+    clockWatch.startPause(port.currentTime(), clock.now());
+    clockTimer->start(clockIntervalMs);
 }
 
 void PlaybackCorrector::watchPlayingClock(bool resumed)
 {
     clockWatch.startPlaying(resumed);
     lastTick = -1;
-    awaitClockMoving(media.currentTime());
+    awaitClockMoving(port.currentTime());
 }
 
-void PlaybackCorrector::awaitClockMoving(qint64 clock)
+void PlaybackCorrector::awaitClockMoving(qint64 at)
 {
-    const qint64 total = media.totalTime();
-    clockTimer.start(total > 0 && total - clock <= quietClockMs ? clockIntervalMs : quietClockMs);
+    const qint64 total = port.totalTime();
+    clockTimer->start(total > 0 && total - at <= quietClockMs ? clockIntervalMs : quietClockMs);
 }
 
-// While media play, the clock is judged on the media object's ticks; the
-// timer only fires when no tick has moved the clock for a while.
+// While media play, the clock is judged on the back end's ticks; the timer
+// only fires when no tick has moved the clock for a while.
 void PlaybackCorrector::tick(qint64 time)
 {
-    if (shown != Phonon::PlayingState || media.state() != Phonon::PlayingState)
+    if (shown != Phonon::PlayingState || port.state() != Phonon::PlayingState)
         return;
     const bool moved = time != lastTick;
     lastTick = time;
     checkClock();
-    if (moved && clockTimer.isActive())
+    if (moved && clockTimer->isActive())
         awaitClockMoving(time);
 }
 
 void PlaybackCorrector::checkClock()
 {
-    const qint64 now = media.currentTime();
+    const qint64 now = port.currentTime();
     ClockWatch::Verdict verdict;
-    if (shown == Phonon::PausedState || media.state() == Phonon::PausedState) {
-        verdict = clockWatch.readPaused(now, pauseAsked, monotonic.elapsed());
+    if (shown == Phonon::PausedState || port.state() == Phonon::PausedState) {
+        verdict = clockWatch.readPaused(now, pauseAsked, clock.now());
     } else if (shown == Phonon::PlayingState) {
-        verdict = clockWatch.readPlaying(now, media.totalTime(), media.state() == Phonon::PlayingState,
-                                         media.queue().isEmpty(), monotonic.elapsed());
+        verdict = clockWatch.readPlaying(now, port.totalTime(), port.state() == Phonon::PlayingState,
+                                         port.isQueueEmpty(), clock.now());
     } else {
-        clockTimer.stop();
+        clockTimer->stop();
         return;
     }
 
@@ -326,10 +349,10 @@ void PlaybackCorrector::checkClock()
 // target; a seek to where it stands makes it preroll and play again.
 void PlaybackCorrector::prerollAgain(qint64 position)
 {
-    rescueLog() << "stranded" << (media.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at" << position
-                << "of" << media.totalTime() << "ms, prerolling again:" << media.currentSource().url();
-    media.seek(position);
-    playMedia();
+    rescueLog() << "stranded" << (port.state() == Phonon::PlayingState ? "playing" : "in a pause") << "at" << position
+                << "of" << port.totalTime() << "ms, prerolling again:" << port.currentSource().url();
+    port.seek(position);
+    port.play();
 }
 
 // A stop and a play set the pipeline up again; the stop, the preroll and the
@@ -337,12 +360,12 @@ void PlaybackCorrector::prerollAgain(qint64 position)
 // playback.
 void PlaybackCorrector::setUpAgain(qint64 position)
 {
-    rescueLog() << "stranded after a pause, at" << media.currentTime() << "; setting up again to play on from"
-                << position << "ms:" << media.currentSource().url();
-    clockTimer.stop();
+    rescueLog() << "stranded after a pause, at" << port.currentTime() << "; setting up again to play on from"
+                << position << "ms:" << port.currentSource().url();
+    clockTimer->stop();
     setUpAt = position;
-    media.stop();
-    playMedia();
+    port.stop();
+    port.play();
 }
 
 bool PlaybackCorrector::isSetUpReport(Phonon::State newstate)
@@ -352,12 +375,9 @@ bool PlaybackCorrector::isSetUpReport(Phonon::State newstate)
     if (newstate != Phonon::PlayingState && newstate != Phonon::ErrorState)
         return true;
     if (newstate == Phonon::PlayingState) {
-        // Seeking is left until the back end has returned from its report,
-        // and to the source set up.
-        QTimer::singleShot(0, this, [this, position = setUpAt, startsThen = starts] {
-            if (starts == startsThen)
-                media.seek(position);
-        });
+        // Seeking is left until the back end has returned from its report.
+        setUpSeekTo = setUpAt;
+        setUpSeekTimer->start(0);
     }
     setUpAt = -1;
     return false;
@@ -365,11 +385,11 @@ bool PlaybackCorrector::isSetUpReport(Phonon::State newstate)
 
 void PlaybackCorrector::endHeldSource()
 {
-    rescueLog() << "end held back, ending:" << media.currentSource().url();
-    clockTimer.stop();
+    rescueLog() << "end held back, ending:" << port.currentSource().url();
+    clockTimer->stop();
     // Stopping makes the back end give up its wait and drop the end it held;
     // should it report the end after all, that is not a second end.
-    media.stop();
-    mediaFinished();
+    port.stop();
+    backEndFinished();
     sourceStarted = false;
 }

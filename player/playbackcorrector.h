@@ -2,41 +2,48 @@
 #define PLAYBACKCORRECTOR_H
 
 #include "clockwatch.h"
+#include "playbackclock.h"
+#include "playbackport.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
-#include <phonon/MediaObject>
-#include <phonon/MediaSource>
-
-// Plays sources on a Phonon media object and corrects what the back ends get
-// wrong, so that the player above it only shows what it is told:
+// Plays sources on a back end and corrects what the back ends get wrong, so
+// that the player above it only shows what it is told:
 // - the state to show, late reports of the GStreamer back end left out;
 // - a source given up (an error, a second error after one retry, or a
 //   silent stop), with the text to tell the user;
 // - the end of a source that played.
 // It starts new sources itself: a play() during loading is lost under
-// GStreamer, so it plays once the source has loaded. And it rescues sources
-// the back end strands, judged by ClockWatch.
+// GStreamer, so it plays once the source has loaded. Every seek goes through
+// it, so that the jump of the clock is not taken for playback or a stand.
+// And it rescues sources the back end strands, judged by ClockWatch.
 //
+// The back end is reached through a PlaybackPort and time through a
+// PlaybackClock, so that every fault can be brought about without sound.
 // While media play normally nothing of its own wakes: the clock is judged
-// on the media object's ticks, and read on a timer only while a pause shows
-// or the clock stands.
+// on the back end's ticks, and read on a timer only while a pause shows or
+// the clock stands.
 class PlaybackCorrector : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit PlaybackCorrector(Phonon::MediaObject &media, QObject *parent = nullptr);
+    explicit PlaybackCorrector(PlaybackPort &port, PlaybackClock &clock = PlaybackClock::system(),
+                               QObject *parent = nullptr);
 
-    // What the player shows: the media object's state, except where the
-    // back end reported a change late.
+    // What the player shows: the back end's state, except where the back
+    // end reported a change late.
     Phonon::State state() const { return shown; }
     // Why the current source was given up; empty while it is not.
     QString failure() const { return failureText; }
+    // Plays nothing, and will not by itself: stopped with no source on its
+    // way, or the source given up.
+    bool isIdle() const;
+    // Where the media stand, in milliseconds: where a seek goes until the
+    // back end has got there.
+    qint64 position() const;
 
     // The source becomes current and plays; the queue stays as it is.
     void start(const Phonon::MediaSource &source);
@@ -48,6 +55,8 @@ public:
     void pause();
     // Stopping is not reaching the end.
     void stop();
+    // Media paused stay paused, and play on from there when told to play.
+    void seek(qint64 position);
 
 signals:
     // What state() returns changed from oldstate to newstate.
@@ -63,16 +72,14 @@ signals:
     void hasVideoChanged(bool hasVideo);
 
 private:
-    void mediaStateChanged(Phonon::State newstate, Phonon::State oldstate);
+    void backEndStateChanged(Phonon::State newstate, Phonon::State oldstate);
     bool isLateReport(Phonon::State newstate, Phonon::State oldstate) const;
     void show(Phonon::State newstate, Phonon::State oldstate);
     void playWhenLoaded();
-    void playMedia();
-    void forgetSource();
     void startedPlaying(bool resumed = false);
     void handleError();
     void giveUp();
-    void mediaFinished();
+    void backEndFinished();
     void bufferNews(int percent);
 
     void watchPausedClock();
@@ -85,7 +92,8 @@ private:
     bool isSetUpReport(Phonon::State newstate);
     void endHeldSource();
 
-    Phonon::MediaObject &media;
+    PlaybackPort &port;
+    PlaybackClock &clock;
     Phonon::State shown;
     // The back ends report unplayable media as non-fatal errors (VLC, which
     // then fails again on every retry) or not at all (GStreamer stops
@@ -99,16 +107,19 @@ private:
     int starts = 0;
     QString failureText;
     // Children, so that what wakes the corrector can be told apart.
-    QTimer stallTimer{this};
-    QTimer clockTimer{this};
+    PlaybackTimer *stallTimer;
+    PlaybackTimer *clockTimer;
     // An end judged, announced on the next turn of the event loop.
-    QTimer endTimer{this};
+    PlaybackTimer *endTimer;
+    // The seek of a source set up again, made once the back end has
+    // returned from reporting that it plays.
+    PlaybackTimer *setUpSeekTimer;
     ClockWatch clockWatch;
-    QElapsedTimer monotonic;
     qint64 lastTick = -1;
-    // Where a source set up again goes on from, once it plays; -1 when none
-    // is.
+    // Where a source set up again goes on from: until it plays (setUpAt),
+    // then once setUpSeekTimer fires (setUpSeekTo); -1 when none is.
     qint64 setUpAt = -1;
+    qint64 setUpSeekTo = -1;
 };
 
 #endif // PLAYBACKCORRECTOR_H

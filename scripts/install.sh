@@ -22,8 +22,9 @@ packages=(
   vlc-plugin-base
   # stand-in chart service and its generated media
   python3 sox libsox-fmt-base gstreamer1.0-tools
-  # tests: X server, sound server, TLS fixtures
-  xvfb xauth pulseaudio openssl curl
+  # tests: X server (and its client library, through which suites see the
+  # program's windows), sound server, TLS fixtures
+  xvfb xauth libxcb1-dev pulseaudio openssl curl
   # the German locale the translation test and the demo can run under
   locales
   # the Debian package (CPack's shared-library scan needs file and
@@ -32,6 +33,9 @@ packages=(
   # desktop integration tests: a private session bus, the media-control
   # client, and stand-ins for the screen saver, portal and notifications
   dbus dbus-daemon playerctl python3-dbusmock
+  # accessibility tests: the AT-SPI bus and registry, and a client of them
+  # as screen readers are (Debian's Python bindings)
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   # the Debian roots other releases are tried in (scripts/in-debian.sh)
   debootstrap
   # fuzz targets (libFuzzer) and the sanitizer build; clang's runtime is

@@ -38,6 +38,18 @@
         <source>%1 at %2</source>
         <translation>%1 auf %2</translation>
     </message>
+    <message>
+        <source>User name</source>
+        <translation>Benutzername</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Passwort</translation>
+    </message>
+    <message>
+        <source>Shown as it is typed</source>
+        <translation>Wird beim Tippen im Klartext angezeigt</translation>
+    </message>
 </context>
 <context>
     <name>HttpWindow</name>
@@ -120,6 +132,34 @@
     <message>
         <source>the name holds a hidden file or folder (a part that begins with &quot;.&quot;)</source>
         <translation>der Name enthält eine versteckte Datei oder einen versteckten Ordner (einen Teil, der mit &quot;.&quot; beginnt)</translation>
+    </message>
+    <message>
+        <source>the name holds a line break, a control character or one that turns the direction of text</source>
+        <translation>der Name enthält einen Zeilenumbruch, ein Steuerzeichen oder ein Zeichen, das die Schreibrichtung umkehrt</translation>
+    </message>
+    <message>
+        <source>the name is a symbolic link, which could lead anywhere</source>
+        <translation>der Name ist eine symbolische Verknüpfung, die überallhin führen könnte</translation>
+    </message>
+    <message>
+        <source>a folder on the way is a symbolic link that leads out of the download folder</source>
+        <translation>ein Ordner auf dem Weg ist eine symbolische Verknüpfung, die aus dem Download-Ordner herausführt</translation>
+    </message>
+    <message>
+        <source>the connection closed before the whole file had arrived</source>
+        <translation>die Verbindung wurde geschlossen, bevor die ganze Datei angekommen war</translation>
+    </message>
+    <message>
+        <source>Download progress</source>
+        <translation>Fortschritt des Herunterladens</translation>
+    </message>
+    <message>
+        <source>Downloads all the same: the server may not be the one it claims to be</source>
+        <translation>Trotzdem herunterladen: Der Server ist vielleicht nicht der, der er zu sein vorgibt</translation>
+    </message>
+    <message>
+        <source>Stops the download</source>
+        <translation>Bricht das Herunterladen ab</translation>
     </message>
 </context>
 <context>
@@ -220,6 +260,124 @@
         <source>Message:  </source>
         <translation>Meldung:  </translation>
     </message>
+    <message>
+        <source>Rewind</source>
+        <translation>Zurückspulen</translation>
+    </message>
+    <message>
+        <source>Goes back to the start</source>
+        <translation>Springt an den Anfang zurück</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Stops playing, and the chart goes on to its next item</source>
+        <translation>Beendet die Wiedergabe; die Hitliste geht zum nächsten Eintrag weiter</translation>
+    </message>
+    <message>
+        <source>Next in queue</source>
+        <translation>Nächster in der Warteschlange</translation>
+    </message>
+    <message>
+        <source>Plays the next of the files opened or dropped</source>
+        <translation>Spielt die nächste der geöffneten oder abgelegten Dateien</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Where the media stand; the arrow keys move them 5 seconds</source>
+        <translation>Wo die Wiedergabe steht; die Pfeiltasten springen 5 Sekunden</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>Stumm</translation>
+    </message>
+    <message>
+        <source>Turns the sound off or on again</source>
+        <translation>Schaltet den Ton aus oder wieder ein</translation>
+    </message>
+    <message>
+        <source>What is playing</source>
+        <translation>Was gerade läuft</translation>
+    </message>
+    <message>
+        <source>Time played and length</source>
+        <translation>Gespielte Zeit und Länge</translation>
+    </message>
+    <message>
+        <source>How much is loaded</source>
+        <translation>Wie viel geladen ist</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Plays or pauses the media; Space does the same</source>
+        <translation>Spielt ab oder hält an; die Leertaste tut dasselbe</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>&amp;Next</source>
+        <translation>&amp;Nächster Titel</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Hide Melodrift</source>
+        <translation>Melodrift &amp;ausblenden</translation>
+    </message>
+    <message>
+        <source>&amp;Show Melodrift</source>
+        <translation>Melodrift &amp;anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Pause</source>
+        <translation>&amp;Pause</translation>
+    </message>
+    <message>
+        <source>&amp;Play</source>
+        <translation>Ab&amp;spielen</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Melodrift plays one address at a time, not %1.</source>
+        <translation>Melodrift spielt immer nur eine Adresse ab, nicht %1.</translation>
+    </message>
+    <message>
+        <source>Melodrift plays only http and https addresses, not &quot;%1&quot;.</source>
+        <translation>Melodrift spielt nur HTTP- und HTTPS-Adressen ab, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>An http or https address of a song or video to play, in the Melodrift already running if there is one.</source>
+        <translation>Eine HTTP- oder HTTPS-Adresse eines Liedes oder Videos zum Abspielen, im bereits laufenden Melodrift, falls es eines gibt.</translation>
+    </message>
+    <message>
+        <source>Melodrift is running but did not answer: %1</source>
+        <translation>Melodrift läuft, hat aber nicht geantwortet: %1</translation>
+    </message>
 </context>
 <context>
     <name>settings</name>
@@ -314,6 +472,58 @@
     <message>
         <source>Notify when a new song starts</source>
         <translation>Benachrichtigen, wenn ein neues Lied beginnt</translation>
+    </message>
+    <message>
+        <source>Keep running in the tray when the window is closed</source>
+        <translation>Im Infobereich weiterlaufen, wenn das Fenster geschlossen wird</translation>
+    </message>
+    <message>
+        <source>Scale mode</source>
+        <translation>Skalierungsmodus</translation>
+    </message>
+    <message>
+        <source>Contrast</source>
+        <translation>Kontrast</translation>
+    </message>
+    <message>
+        <source>Brightness</source>
+        <translation>Helligkeit</translation>
+    </message>
+    <message>
+        <source>Saturation</source>
+        <translation>Sättigung</translation>
+    </message>
+    <message>
+        <source>Hue</source>
+        <translation>Farbton</translation>
+    </message>
+    <message>
+        <source>Aspect ratio</source>
+        <translation>Seitenverhältnis</translation>
+    </message>
+    <message>
+        <source>Audio device</source>
+        <translation>Audiogerät</translation>
+    </message>
+    <message>
+        <source>Audio effect</source>
+        <translation>Audioeffekt</translation>
+    </message>
+    <message>
+        <source>Sets up the chosen audio effect</source>
+        <translation>Richtet den gewählten Audioeffekt ein</translation>
+    </message>
+    <message>
+        <source>Cross fade</source>
+        <translation>Überblendung</translation>
+    </message>
+    <message>
+        <source>Overlap between songs (left, up to 10 seconds) or pause (right, up to 10 seconds)</source>
+        <translation>Überlappung zwischen Liedern (links, bis zu 10 Sekunden) oder Pause (rechts, bis zu 10 Sekunden)</translation>
+    </message>
+    <message>
+        <source>Where the desktop shows a tray; otherwise closing the window ends Melodrift</source>
+        <translation>Wo die Arbeitsfläche einen Infobereich zeigt; sonst beendet das Schließen des Fensters Melodrift</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "pagetrust.h"
 
 #include "paths.h"
+#include "urlrules.h"
 
 #include <QDebug>
 #include <QHostAddress>
@@ -12,11 +13,6 @@
 #include <libpsl.h>
 
 namespace {
-
-bool isWebScheme(const QString &scheme)
-{
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
-}
 
 bool isAddress(const QString &host)
 {
@@ -92,7 +88,7 @@ PageTrust::PageTrust(const QUrl &startPage, const QStringList &extraHosts)
 {
     for (const QString &entry : extraHosts)
         addExtraHost(entry.trimmed());
-    if (!isWebScheme(startPage.scheme()))
+    if (!UrlRules::isWeb(startPage))
         return;
     startHost = normalHost(startPage.host());
     startPort = effectivePort(startPage);
@@ -170,7 +166,7 @@ bool PageTrust::trusts(const QUrl &url) const
 {
     if (url == errorPageUrl())
         return true;
-    if (!url.isValid() || !isWebScheme(url.scheme()))
+    if (!UrlRules::isWeb(url))
         return false;
     // A page sent in the clear could be anyone's to whoever is on the way.
     if (startIsHttps && url.scheme() != QLatin1String("https"))

@@ -71,18 +71,28 @@ void InhibitTest::videoKeepsTheScreenAwakeUntilItStops()
     MediaPlayer *player = app.view()->currentPlayer();
     player->playFile(file);
     QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PlayingState, 20000);
-    QTest::qWait(1500);
+    // Each step waits for the calls it makes, or, where it makes none,
+    // asserts for a while that none comes.
+    const auto received = [&](int count) {
+        if (!calls.isEmpty())
+            return QTest::qWaitFor([&] { return desktop.calls().size() >= count; }, 10000);
+        QTest::qWait(1500);
+        return desktop.calls().isEmpty();
+    };
+    QVERIFY2(received(1), qPrintable(desktop.calls().join(QLatin1Char('|'))));
 
     // Stopped as the media object is, which leaves the page where it is.
-    if (then == Then::Stop)
+    if (then == Then::Stop) {
         player->media()->stop();
+        QVERIFY2(received(2), qPrintable(desktop.calls().join(QLatin1Char('|'))));
+    }
     if (then == Then::Pause) {
         player->pause();
         QTRY_COMPARE_WITH_TIMEOUT(player->state(), Phonon::PausedState, 5000);
-        QTest::qWait(1000);
+        QVERIFY2(received(2), qPrintable(desktop.calls().join(QLatin1Char('|'))));
         player->play();
+        QVERIFY2(received(3), qPrintable(desktop.calls().join(QLatin1Char('|'))));
     }
-    QTest::qWait(1500);
     app.close();
     QTRY_COMPARE_WITH_TIMEOUT(desktop.calls(), calls, 5000);
 }

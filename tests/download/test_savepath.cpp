@@ -13,8 +13,9 @@ class TestSavePath : public QObject
 private slots:
     void acceptsNamesInsideTheDirectory_data();
     void acceptsNamesInsideTheDirectory();
-    void refusesNamesLeavingTheDirectory_data();
-    void refusesNamesLeavingTheDirectory();
+    void refusesUnsafeNames_data();
+    void refusesUnsafeNames();
+    void showsWhatANameHolds();
     void noAcceptedNameResolvesOutside();
 
 private:
@@ -54,7 +55,7 @@ void TestSavePath::acceptsNamesInsideTheDirectory()
     QVERIFY(refusal.isEmpty());
 }
 
-void TestSavePath::refusesNamesLeavingTheDirectory_data()
+void TestSavePath::refusesUnsafeNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("parent") << "../song.mp3";
@@ -76,14 +77,41 @@ void TestSavePath::refusesNamesLeavingTheDirectory_data()
     QTest::newRow("hidden after a backslash") << "a\\.ssh\\authorized_keys";
     QTest::newRow("dots before a name") << "..song..mp3";
     QTest::newRow("current folder") << "./a/./b";
+    // Names that would show as others in the prompts.
+    const auto with = [](ushort c) -> QString { return QStringLiteral("song") + QChar(c) + QStringLiteral("3pm.exe"); };
+    QTest::newRow("line feed") << with(0x0A);
+    QTest::newRow("carriage return") << with(0x0D);
+    QTest::newRow("escape") << with(0x1B);
+    QTest::newRow("delete") << with(0x7F);
+    QTest::newRow("next line") << with(0x85);
+    QTest::newRow("line separator") << with(0x2028);
+    QTest::newRow("paragraph separator") << with(0x2029);
+    QTest::newRow("left-to-right mark") << with(0x200E);
+    QTest::newRow("right-to-left mark") << with(0x200F);
+    QTest::newRow("arabic letter mark") << with(0x061C);
+    QTest::newRow("left-to-right embedding") << with(0x202A);
+    QTest::newRow("right-to-left override") << with(0x202E);
+    QTest::newRow("left-to-right isolate") << with(0x2066);
+    QTest::newRow("pop directional isolate") << with(0x2069);
+    QTest::newRow("in a folder name") << QStringLiteral("a") + QChar(0x202E) + QStringLiteral("b/c.txt");
 }
 
-void TestSavePath::refusesNamesLeavingTheDirectory()
+void TestSavePath::refusesUnsafeNames()
 {
     QFETCH(QString, name);
     QString refusal;
     QCOMPARE(SavePath::resolve(directory, name, &refusal), QString());
     QVERIFY(!refusal.isEmpty());
+}
+
+void TestSavePath::showsWhatANameHolds()
+{
+    QCOMPARE(SavePath::shown(QStringLiteral("a") + QChar(0x202E) + QStringLiteral("b\nc\u00e9")),
+             QString::fromUtf8("a[U+202E]b[U+000A]c\u00e9"));
+    // Letters of right-to-left scripts are names like any other.
+    const QString hebrew = QString::fromUtf8("\u05e9\u05d9\u05e8.ogg");
+    QCOMPARE(SavePath::shown(hebrew), hebrew);
+    QCOMPARE(SavePath::resolve(directory, hebrew), directory + hebrew);
 }
 
 void TestSavePath::noAcceptedNameResolvesOutside()

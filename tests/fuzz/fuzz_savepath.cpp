@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +62,8 @@ void check(const QString &name)
         fail("an accepted name came with a reason", name);
     if (path.contains(QChar::Null))
         fail("an accepted path holds NUL, which the C library cuts", name);
+    if (std::any_of(name.cbegin(), name.cend(), SavePath::disguises))
+        fail("an accepted name holds a character that disguises it", name);
     if (!path.startsWith(directory))
         fail("the accepted path does not start with the folder", name);
     if (!inside(path))

@@ -190,10 +190,18 @@ void HostilePageTest::slotCall_data()
     QTest::newRow("link: extra arguments") << "Player.launchMarket('http://127.0.0.1/a', 'b', 3)" << true
                                            << QStringList{"http://127.0.0.1/a"} << none << none << QString();
 
-    // The desktop player's playlist: one network location, written as given.
-    const QString bigLocation = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("x"), 4 << 20);
-    QTest::newRow("playlist: 4 MiB location") << QStringLiteral("Player.play_youtube_helper('%1')").arg(bigLocation)
-                                              << false << handedPlaylist << none << playlistWritten << bigLocation;
+    // The desktop player's playlist: one network location of up to 64 KiB,
+    // written as given.
+    const QString longest = QStringLiteral("http://127.0.0.1/") + repeated(QStringLiteral("x"), (64 << 10) - 17);
+    QTest::newRow("playlist: 64 KiB location") << QStringLiteral("Player.play_youtube_helper('%1')").arg(longest)
+                                               << false << handedPlaylist << none << playlistWritten << longest;
+    QTest::newRow("playlist: one character more") << QStringLiteral("Player.play_youtube_helper('%1x')").arg(longest)
+                                                  << false << none << none << none << QString();
+    // X refuses a window title of megabytes and ends the program.
+    const QString huge = QStringLiteral("Array(17 << 20).join('a')");
+    QTest::newRow("playlist: 17 MB location")
+        << QStringLiteral("Player.play_youtube_helper('http://127.0.0.1/' + %1)").arg(huge) << false << none << none
+        << none << QString();
     QTest::newRow("playlist: line breaks and NUL")
         << "Player.play_youtube_helper('http://a/\\u0000b\\nc\\r\\n')" << false << none << none << none << QString();
     QTest::newRow("playlist: local file")
@@ -216,6 +224,11 @@ void HostilePageTest::slotCall_data()
         << "Player.play_link('fd://0')" << false << none << none << none << QString();
     QTest::newRow("media: screen capture")
         << "Player.showMedia('screen://')" << false << none << none << none << QString();
+    QTest::newRow("media: 17 MB address")
+        << QStringLiteral("Player.showMedia('http://127.0.0.1/' + %1 + '.ogv')").arg(huge) << false << none << none
+        << none << QString();
+    QTest::newRow("media: 17 MB query") << QStringLiteral("Player.play_link('http://127.0.0.1/a.ogg?' + %1)").arg(huge)
+                                        << false << none << none << none << QString();
 
     // Downloads: names that leave the folder or cannot be written, and
     // addresses that are not web addresses, are refused with a box.

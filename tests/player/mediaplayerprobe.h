@@ -9,6 +9,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSlider>
+
+#include <phonon/SeekSlider>
 
 // The player's controls as its tests see them.
 class MediaPlayerProbe
@@ -30,6 +33,8 @@ public:
     QLabel *infoLabel() { return p.infoLabel; }
     QLabel *timeLabel() { return p.timeLabel; }
     QLabel *progressLabel() { return p.progressLabel; }
+    // The slider inside the seek slider, which the user moves.
+    QSlider *seekBar() { return p.seekSlider->findChild<QSlider *>(); }
     QMenu *contextMenu() { return p.contextMenu; }
     QAction *fullScreenAction() { return p.fullScreenAction; }
     QAction *settingsAction() { return p.settingsAction; }

@@ -46,6 +46,7 @@ private slots:
     void playingAgainForgetsWhereTheClockStood();
     void resumeThatNeverRuns_data();
     void resumeThatNeverRuns();
+    void seekIsNeitherPlaybackNorAStand();
 };
 
 void ClockWatchTest::pauseNobodyAskedForIsStrandedAfterTwoSeconds()
@@ -206,6 +207,45 @@ void ClockWatchTest::resumeThatNeverRuns()
     QCOMPARE(watch.readPlaying(0, 30000, true, true, 100000), ClockWatch::Nothing);
     QCOMPARE(watch.readPlaying(0, 30000, true, true, 100500), ClockWatch::Nothing);
     QCOMPARE(watch.readPlaying(0, 30000, true, true, 104600), ClockWatch::Nothing);
+}
+
+// The clock jumps where a seek sends it; the back ends get there a moment
+// later (GStreamer reads 0 meanwhile), or not at all.
+void ClockWatchTest::seekIsNeitherPlaybackNorAStand()
+{
+    ClockWatch paused;
+    paused.startPause(1790, 0);
+    paused.seekTo(7790, 100);
+    QCOMPARE(paused.seekTarget(), qint64(7790));
+    QCOMPARE(paused.readPaused(0, false, 500), ClockWatch::Nothing);
+    QCOMPARE(paused.readPaused(7790, false, 1000), ClockWatch::Nothing);
+    QCOMPARE(paused.seekTarget(), qint64(-1));
+    // Landed, the clock is judged from there.
+    QCOMPARE(paused.readPaused(8290, false, 1500), ClockWatch::ClockRuns);
+
+    // A seek that never lands is given up after two seconds, and the clock
+    // judged from where it stands.
+    ClockWatch nowhere;
+    nowhere.startPause(1790, 0);
+    nowhere.seekTo(7790, 0);
+    QCOMPARE(nowhere.readPaused(1790, false, 1500), ClockWatch::Nothing);
+    QCOMPARE(nowhere.readPaused(1790, false, 2000), ClockWatch::Nothing);
+    QCOMPARE(nowhere.seekTarget(), qint64(-1));
+    QCOMPARE(nowhere.readPaused(1790, false, 3500), ClockWatch::Nothing);
+    QCOMPARE(nowhere.readPaused(1790, false, 4000), ClockWatch::Stranded);
+
+    // Playing, the clock read from before the seek does not count as
+    // standing; a resume rescued goes on from the seek.
+    ClockWatch playing;
+    playing.startPause(4000, 0);
+    playing.startPlaying(true);
+    playing.seekTo(20000, 0);
+    QCOMPARE(playing.resumePoint(), qint64(20000));
+    for (qint64 at = 0; at < 2000; at += 500)
+        QCOMPARE(playing.readPlaying(4000, 30000, true, true, at), ClockWatch::Nothing);
+    QCOMPARE(playing.readPlaying(20000, 30000, true, true, 2000), ClockWatch::Nothing);
+    QCOMPARE(playing.readPlaying(20000, 30000, true, true, 2500), ClockWatch::Nothing);
+    QCOMPARE(playing.readPlaying(20000, 30000, true, true, 4500), ClockWatch::ResumeLost);
 }
 
 QTEST_APPLESS_MAIN(ClockWatchTest)

@@ -187,7 +187,8 @@ void MediaVideoWidgetTest::stoppingLeavesFullScreen()
     QVERIFY(waitForState(Phonon::StoppedState));
     QTRY_VERIFY(!video()->isFullScreen());
     QVERIFY(!inspect().fullScreenAction()->isChecked());
-    // Late reports of the former full-screen window must not bring it back.
+    // Late reports of the former full-screen window must not bring it back:
+    // waited for, asserting that they do not.
     QTest::qWait(1000);
     QVERIFY(!video()->isFullScreen());
     QVERIFY(!video()->isWindow());
@@ -204,6 +205,7 @@ void MediaVideoWidgetTest::pointerHidesInFullScreen()
     QMouseEvent move(QEvent::MouseMove, QPointF(10, 10), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(video(), &move);
     QCOMPARE(video()->cursor().shape(), Qt::ArrowCursor);
+    // Waited for, asserting that it shows for the second.
     QTest::qWait(500);
     QCOMPARE(video()->cursor().shape(), Qt::ArrowCursor);
     QTRY_COMPARE_WITH_TIMEOUT(video()->cursor().shape(), Qt::BlankCursor, 3000);
@@ -212,6 +214,7 @@ void MediaVideoWidgetTest::pointerHidesInFullScreen()
     video()->setFullScreen(false);
     QTRY_VERIFY(!video()->isFullScreen());
     QCOMPARE(video()->cursor().shape(), Qt::ArrowCursor);
+    // Waited for, asserting that it does.
     QTest::qWait(1500);
     QCOMPARE(video()->cursor().shape(), Qt::ArrowCursor);
 }
@@ -257,6 +260,7 @@ void MediaVideoWidgetTest::keysWithModifiersGoToTheBase()
     QVERIFY(waitForState(Phonon::PlayingState));
     QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifier), key == Qt::Key_Space ? " " : "0");
     QApplication::sendEvent(video(), &press);
+    // Waited for, asserting that playback does not toggle.
     QTest::qWait(1000);
     QCOMPARE(seenState, Phonon::PlayingState);
 }

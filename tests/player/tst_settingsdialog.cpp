@@ -156,10 +156,13 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
     video->setAspectRatio(Phonon::VideoWidget::AspectRatio4_3);
     QTRY_VERIFY(qAbs(video->brightness() - 0.3) < 0.01);
     DesktopSettings::setNotificationsEnabled(false);
+    DesktopSettings::setKeepRunningInTray(true);
     runDialog(
         [&] {
             QVERIFY(!inspect().setting<QCheckBox>("notifyCheckBox")->isChecked());
             inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(true);
+            QVERIFY(inspect().setting<QCheckBox>("trayCheckBox")->isChecked());
+            inspect().setting<QCheckBox>("trayCheckBox")->setChecked(false);
             QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
             QCOMPARE(inspect().setting<QComboBox>("aspectCombo")->currentIndex(), 2);
             QCOMPARE(effectCombo()->itemText(0), QStringLiteral("<no effect>"));
@@ -174,14 +177,17 @@ void SettingsDialogTest::dialogIsBuiltOnceFromTheCurrentState()
 
     video->setBrightness(-0.5);
     QVERIFY(DesktopSettings::notificationsEnabled());
+    QVERIFY(!DesktopSettings::keepRunningInTray());
     runDialog(
         [&] {
             QCOMPARE(inspect().setting<QSlider>("brightnessSlider")->value(), 2);
             inspect().setting<QCheckBox>("notifyCheckBox")->setChecked(false);
+            inspect().setting<QCheckBox>("trayCheckBox")->setChecked(true);
         },
         false);
     QCOMPARE(inspect().settingsDialog(), first);
     QVERIFY(DesktopSettings::notificationsEnabled());
+    QVERIFY(!DesktopSettings::keepRunningInTray());
 }
 
 void SettingsDialogTest::crossFadeCountsHalfSeconds()
@@ -370,7 +376,8 @@ void SettingsDialogTest::configureEffectKeepsOrRestoresParameters()
                 ->click();
         });
         inspect().setting<QToolButton>("effectButton")->click();
-        QVERIFY(seen);
+        // It opens on the next turn of the event loop.
+        QTRY_VERIFY(seen);
     };
 
     runDialog(

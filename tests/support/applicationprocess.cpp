@@ -12,7 +12,7 @@ ApplicationProcess::~ApplicationProcess()
     }
 }
 
-bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment &changed)
+bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment &changed, const QStringList &arguments)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MELODRIFT_START_URL"), startPage.toString(QUrl::FullyEncoded));
@@ -20,11 +20,14 @@ bool ApplicationProcess::start(const QUrl &startPage, const QProcessEnvironment 
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     clock.start();
-    // A suite registered for one web engine runs the program built on it.
-    const QString program =
-        qEnvironmentVariable("MELODRIFT_TEST_PROGRAM", QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"));
-    process.start(program, QStringList());
+    process.start(program(), arguments);
     return process.waitForStarted(10000);
+}
+
+QString ApplicationProcess::program()
+{
+    // A suite registered for one web engine runs the program built on it.
+    return qEnvironmentVariable("MELODRIFT_TEST_PROGRAM", QStringLiteral(MELODRIFT_BINARY_DIR "/melodrift"));
 }
 
 bool ApplicationProcess::waitForControls(int timeoutMs)
@@ -75,7 +78,8 @@ QString ApplicationProcess::playerctl(const QStringList &arguments)
     QProcess client;
     client.start(QStringLiteral("playerctl"),
                  QStringList{QStringLiteral("-p"), QStringLiteral("melodrift")} + arguments);
-    if (!client.waitForFinished(10000))
+    // The event loop runs meanwhile: the player it steers may be this process's own.
+    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000))
         return QStringLiteral("playerctl did not answer");
     const QByteArray out = client.exitCode() == 0 ? client.readAllStandardOutput() : client.readAllStandardError();
     return QString::fromUtf8(out).trimmed();

@@ -22,7 +22,9 @@ Service serviceOf(BusStandIn::Kind kind)
         {QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
          QStringLiteral("org.freedesktop.portal.Inhibit")},
         {QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-         QStringLiteral("org.freedesktop.Notifications")}};
+         QStringLiteral("org.freedesktop.Notifications")},
+        {QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+         QStringLiteral("org.kde.StatusNotifierWatcher")}};
     return services[kind];
 }
 
@@ -58,6 +60,9 @@ bool BusStandIn::start(int timeoutMs)
     QStringList arguments{QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--session")};
     if (kind == Notifications)
         arguments << QStringLiteral("-t") << QStringLiteral("notification_daemon");
+    else if (kind == TrayWatcher)
+        arguments << QStringLiteral("-t")
+                  << QStringLiteral(MELODRIFT_SOURCE_DIR "/tests/support/statusnotifierwatcher.py");
     else
         arguments << service.name << service.path << service.interface;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -78,6 +83,7 @@ bool BusStandIn::start(int timeoutMs)
                 "ret = dbus.ObjectPath('/org/freedesktop/portal/desktop/request/melodrift/%d' % self.requests)\n"
                 "self.AddObject(ret, 'org.freedesktop.portal.Request', {}, [('Close', '', '', '')])"));
     case Notifications:
+    case TrayWatcher:
         break;
     }
     return true;

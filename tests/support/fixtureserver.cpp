@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QUrlQuery>
 #include <QtEndian>
 
 namespace {
@@ -34,9 +35,14 @@ QUrl FixtureServer::https(int listener, const QString &path) const
     return server.base(listener + 1).resolved(QUrl(path));
 }
 
-QStringList FixtureServer::requests() const
+QStringList FixtureServer::requests(const QStringList &headers) const
 {
-    const QString body = QString::fromUtf8(ServerProcess::fetch(http(QStringLiteral("/requests"))));
+    QUrlQuery query;
+    for (const QString &header : headers)
+        query.addQueryItem(QStringLiteral("header"), header);
+    QUrl log = http(QStringLiteral("/requests"));
+    log.setQuery(query);
+    const QString body = QString::fromUtf8(ServerProcess::fetch(log));
     return body.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 

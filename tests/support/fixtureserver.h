@@ -22,8 +22,9 @@ public:
     QUrl http(const QString &path) const;
     QUrl https(int listener, const QString &path) const;
 
-    // Paths requested so far, oldest first.
-    QStringList requests() const;
+    // Paths requested so far, oldest first, each followed by those of the
+    // named headers it came with ("\tRange: bytes=10-").
+    QStringList requests(const QStringList &headers = {}) const;
 
     // Writes a self-signed certificate for `commonName` and its key with
     // openssl; `extraOptions` go to "openssl req".

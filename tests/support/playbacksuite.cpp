@@ -7,7 +7,6 @@
 #include "pageview.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -38,13 +37,8 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
     mainWindow->activateWindow();
     if (!QTest::qWaitForWindowActive(mainWindow.get()))
         return false;
-    QElapsedTimer clock;
-    clock.start();
-    while (!js(readyScript).toBool()) {
-        if (clock.elapsed() > 30000)
-            return false;
-        QTest::qWait(50);
-    }
+    if (!QTest::qWaitFor([&] { return js(readyScript).toBool(); }, 30000))
+        return false;
     // The view makes its hidden player by itself once the page has loaded,
     // and no other.
     QList<MediaPlayer *> made;
@@ -66,7 +60,9 @@ void App::close()
         if (player)
             player->stop();
     }
-    // One that does not stop in time is deleted all the same.
+    // One that does not stop in time is deleted all the same. Nothing tells
+    // when the GStreamer back end's last message for a source is in: the
+    // sleep below stands for it.
     (void)QTest::qWaitFor(
         [this] {
             return std::all_of(seen.cbegin(), seen.cend(), [](const QPointer<MediaPlayer> &player) {
@@ -135,9 +131,7 @@ bool App::click(const QString &selector)
         return false;
     const QPoint at = target->mapFrom(view(), point);
     QTest::mouseMove(target, at);
-    QTest::qWait(200);
     QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::qWait(50);
     QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, at);
     return true;
 }
