@@ -423,9 +423,25 @@ void TestMainWindow::titleBarFollowsLoadSignals()
         return QColor(image.pixel(bar->width() - 105, bar->height() / 2)) == box;
     };
 
+    // What the X server shows there: the bar in front of the page, not
+    // only a bar that paints itself. QtWebEngine draws the page in a widget
+    // of its own that covers whatever it does not know is above it.
+    const QPoint boxEdge(bar->width() - 105, bar->height() / 2);
+    const auto boxOnScreen = [this, bar, boxEdge] {
+        const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+        const QPoint at = bar->mapTo(window.get(), boxEdge) * qRound(window->devicePixelRatioF());
+        return QColor(shot.pixel(at)) == bar->palette().color(QPalette::HighlightedText);
+    };
+    QVERIFY(!boxOnScreen());
+
     emit page->loadProgress(30);
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QVERIFY(boxShown());
+    QTRY_VERIFY_WITH_TIMEOUT(boxOnScreen(), 5000);
+    // The page repainting under it leaves it in front.
+    js(QStringLiteral("document.body.style.background = 'rgb(1, 2, 3)'"));
+    QTest::qWait(300);
+    QVERIFY(boxOnScreen());
 
     // A start alone does not refresh the bar: were it to pass on the reset
     // progress, the box would go and the bar would slide away.
@@ -438,6 +454,8 @@ void TestMainWindow::titleBarFollowsLoadSignals()
     QVERIFY(!boxShown());
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
+    // Out of sight on the screen too: the page shows where it was.
+    QTRY_VERIFY_WITH_TIMEOUT(!boxOnScreen(), 5000);
     // A successful load shows no error page.
     QCOMPARE(page->url(), service.startPage());
 }
