@@ -3,7 +3,7 @@
 # for a bounded time, starting from its seed corpus in tests/fuzz/corpus/.
 # The corpus is copied to a scratch folder first, so the tree is never
 # written. A failing input is printed in hex with the command that replays it.
-#   scripts/fuzz.sh            (27 s of fuzzing in all, about 40 s with start-up)
+#   scripts/fuzz.sh            (42 s of fuzzing with both web engines, about a minute with start-up)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${MELODRIFT_FUZZ_BUILD_DIR:-$root/build-fuzz}"
