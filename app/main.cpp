@@ -34,6 +34,10 @@ int main(int argc, char *argv[])
 {
     PageView::prepareProcess();
     QApplication app(argc, argv);
+    // What the desktop, the settings file and the window's title know it by,
+    // whatever the executable is called: a build with the suites also makes
+    // it for its other engine, as melodrift-<engine>.
+    QCoreApplication::setApplicationName(QStringLiteral("melodrift"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MELODRIFT_VERSION " (") + PageView::engineName()
                                             + QLatin1Char(')'));
     // Before the options, whose help and refusals are in the user's language.

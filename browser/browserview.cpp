@@ -48,7 +48,7 @@ bool isNetworkMedia(const QString &location)
 
 BrowserView::BrowserView(QWidget *parent)
     : QWidget(parent)
-    , lookups([this](const QString &script, const char *what) { evaluateInChartPage(script, what); })
+    , lookups([this](QString script, const char *what) { evaluateInChartPage(std::move(script), what); })
     , trust(PageTrust::fromEnvironment())
 {
     page = PageView::create(this);
@@ -215,13 +215,13 @@ MediaPlayer *BrowserView::currentPlayer()
     return mediaPlayer ? mediaPlayer.data() : listeningPlayer();
 }
 
-void BrowserView::evaluateInChartPage(const QString &script, const char *what)
+void BrowserView::evaluateInChartPage(QString script, const char *what)
 {
     if (!holdsChartPage()) {
         qCDebug(lcBrowser) << "Dropped" << what << "- the page shown now does not hold Player:" << page->url().host();
         return;
     }
-    page->evaluate(script);
+    page->evaluate(std::move(script));
 }
 
 // Lookups -----------------------------------------------------------------

@@ -86,7 +86,7 @@ private:
     void setupWebView();
     void loadStartPage();
     void noteWithheld();
-    void evaluateInChartPage(const QString &script, const char *what);
+    void evaluateInChartPage(QString script, const char *what);
     void releaseIfIdle(MediaPlayer *player);
 
     PageView *page = nullptr;

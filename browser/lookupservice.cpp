@@ -185,7 +185,7 @@ void LookupService::answerPage(Kind kind, QByteArray body, const QUrl &source)
 {
     // The answer's bytes are let go before the engine makes its own copies.
     const bool youtube = kind == Youtube;
-    const QString script = youtube ? youtubeScript(body, source) : ajaxScript(body, source);
+    QString script = youtube ? youtubeScript(body, source) : ajaxScript(body, source);
     body = QByteArray();
-    deliver(script, youtube ? "process_youtube" : "process_ajax");
+    deliver(std::move(script), youtube ? "process_youtube" : "process_ajax");
 }

@@ -23,8 +23,9 @@ class LookupService : public QObject
 public:
     enum Kind { Youtube, Nokia };
     // Hands a finished answer's script to the page, what names it for the
-    // debug output when it cannot be delivered.
-    using Delivery = std::function<void(const QString &script, const char *what)>;
+    // debug output when it cannot be delivered. The script is handed over
+    // whole, so no copy of it outlives its evaluation.
+    using Delivery = std::function<void(QString script, const char *what)>;
 
     explicit LookupService(Delivery deliver, QObject *parent = nullptr);
     ~LookupService() override;

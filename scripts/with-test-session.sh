@@ -12,6 +12,10 @@ export XDG_CACHE_HOME="$session/cache"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CACHE_HOME"
 chmod 700 "$XDG_RUNTIME_DIR"
 
+# Chromium's sandbox (QtWebEngine) cannot start as root, and the tests run
+# as root on CI; users keep it, only this session turns it off.
+export QTWEBENGINE_DISABLE_SANDBOX=1
+
 # No session bus unless a suite brings its own (dbus-run-session): none is
 # autolaunched on the virtual display, and no test reaches the user's desktop.
 export DBUS_SESSION_BUS_ADDRESS=disabled:

@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QRegularExpression>
 #include <QSet>
 #include <QUuid>
@@ -180,4 +181,18 @@ bool PageTrust::trusts(const QUrl &url) const
     if (exactOrigin)
         return host == startHost && effectivePort(url) == startPort;
     return host == startHost || (!startDomain.isEmpty() && registrableDomain(host) == startDomain);
+}
+
+QJsonObject PageTrust::rule() const
+{
+    QJsonArray extras;
+    for (const Host &extra : extraHosts)
+        extras.append(QJsonObject{{QStringLiteral("name"), extra.name}, {QStringLiteral("port"), extra.port}});
+    return QJsonObject{{QStringLiteral("errorPage"), errorPageUrl().toString()},
+                       {QStringLiteral("httpsOnly"), startIsHttps},
+                       {QStringLiteral("startHost"), startHost},
+                       {QStringLiteral("startPort"), startHost.isEmpty() ? -1 : startPort},
+                       {QStringLiteral("exactOrigin"), exactOrigin},
+                       {QStringLiteral("domain"), startDomain},
+                       {QStringLiteral("extraHosts"), extras}};
 }

@@ -1,6 +1,7 @@
 #ifndef PAGETRUST_H
 #define PAGETRUST_H
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,14 @@ public:
     static QUrl errorPageUrl();
 
     bool trusts(const QUrl &url) const;
+
+    // The rule as data, for an engine that must judge a document inside the
+    // page before the program hears of it: errorPage, httpsOnly, startHost,
+    // startPort (-1: none), exactOrigin, domain (the start host's registrable
+    // domain, empty for none) and extraHosts ([{name, port}], port -1 for
+    // any, 0 for the default port of the page's scheme). Hosts are lower
+    // case, international names in their ACE form, without a trailing dot.
+    QJsonObject rule() const;
 
 private:
     struct Host

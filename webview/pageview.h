@@ -27,6 +27,13 @@ public:
     // page it makes has page script and plug-ins switched on.
     static void prepareProcess();
 
+    // The identity the page presents to servers and to its own script, the
+    // same under every engine: the chart service serves its pages to it. The
+    // unclosed parenthesis and the trailing blank are part of it.
+    static QString userAgent();
+    // A console message of page script as the debug output shows it.
+    static QString consoleMessageText(const QString &message, int lineNumber, const QString &sourceID);
+
     // The widget that shows the page. The host sizes it; a child widget laid
     // over it (the title bar) stays on top of the page.
     virtual QWidget *widget() const = 0;
@@ -58,8 +65,9 @@ public:
     // Runs script in the document the main frame shows now, and nowhere else:
     // if another document is shown by the time the engine gets to it, it does
     // not run. done, if given, gets the result, now or on a later turn of the
-    // event loop depending on the engine.
-    virtual void evaluate(const QString &script, const std::function<void(const QVariant &)> &done = {}) = 0;
+    // event loop depending on the engine. Taken whole: a lookup's answer can
+    // make a script of 128 MiB, and each copy of it counts.
+    virtual void evaluate(QString script, const std::function<void(const QVariant &)> &done = {}) = 0;
 
 signals:
     void loadStarted();

@@ -1,8 +1,11 @@
 #include "browserview.h"
 #include "chartservice.h"
+#include "engineprobe.h"
+#include "fixtureserver.h"
 #include "mainwindow.h"
 #include "mediaplayer.h"
 #include "messagelog.h"
+#include "modalanswerer.h"
 #include "pagescript.h"
 #include "pagetrust.h"
 #include "pageview.h"
@@ -12,14 +15,22 @@
 
 #include <QFile>
 #include <QGraphicsScene>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStyle>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QUrlQuery>
+
+#include <unistd.h>
 
 #include <memory>
 
@@ -71,6 +82,11 @@ int sharpSteps(const QImage &image, const QRect &area)
     return steps;
 }
 
+bool underWebEngine()
+{
+    return PageView::engineName().startsWith(QLatin1String("QtWebEngine"));
+}
+
 QWidget *hiddenPlayer()
 {
     for (QWidget *top : QApplication::topLevelWidgets()) {
@@ -100,6 +116,14 @@ private slots:
     void titleBarFollowsLoadSignals();
     void defaultSettingsAreIni();
     void drawsForTheScreenScale();
+    void userAgentAsPageAndServerSeeIt();
+    void consoleMessages_data();
+    void consoleMessages();
+    void pageQuestionsRefusedWithoutPrompt_data();
+    void pageQuestionsRefusedWithoutPrompt();
+    void pageMediaPlaysWithoutAClick();
+    void refusesRootWithoutSandbox();
+    void lostRendererShowsTheErrorPage();
 
 private:
     // The window as main() makes it, on the given start page.
@@ -108,6 +132,8 @@ private:
     QVariant js(const QString &script) const;
 
     ChartService service;
+    FixtureServer tlsServer;
+    QTemporaryDir certificates;
     std::unique_ptr<MainWindow> window;
     BrowserView *view = nullptr;
     PageView *page = nullptr;
@@ -119,6 +145,11 @@ void TestMainWindow::initTestCase()
 {
     MainWindow::prepareApplication();
     QVERIFY2(service.start(), "the stand-in chart service did not start");
+    // A certificate of the right name, but self-signed: not to be trusted.
+    const QString dir = certificates.path() + QLatin1Char('/');
+    QVERIFY(FixtureServer::makeCertificate(dir + "self.pem", dir + "self.key", QStringLiteral("127.0.0.1"),
+                                           {QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")}));
+    QVERIFY(tlsServer.start({{dir + "self.pem", dir + "self.key"}}));
     // Debug output of the process, where the page's console messages arrive.
     messages = std::make_unique<MessageLog>();
 }
@@ -248,7 +279,8 @@ void TestMainWindow::pageIsBlackWithoutHorizontalScrollBar()
 
     QVERIFY(js(QStringLiteral("document.documentElement.scrollWidth")).toInt() >= 3000);
     // A vertical scroll bar is drawn at the right edge, none along the bottom.
-    QCOMPARE(pixelOf(page, QPoint(300, 300)), QColor(Qt::black));
+    // QtWebEngine reports the load before it draws the page's first frame.
+    QTRY_COMPARE_WITH_TIMEOUT(pixelOf(page, QPoint(300, 300)), QColor(Qt::black), 5000);
     QCOMPARE(pixelOf(page, QPoint(300, 476)), QColor(Qt::black));
     QVERIFY(pixelOf(page, QPoint(636, 300)) != QColor(Qt::black));
 }
@@ -392,9 +424,25 @@ void TestMainWindow::titleBarFollowsLoadSignals()
         return QColor(image.pixel(bar->width() - 105, bar->height() / 2)) == box;
     };
 
+    // What the X server shows there: the bar in front of the page, not
+    // only a bar that paints itself. QtWebEngine draws the page in a widget
+    // of its own that covers whatever it does not know is above it.
+    const QPoint boxEdge(bar->width() - 105, bar->height() / 2);
+    const auto boxOnScreen = [this, bar, boxEdge] {
+        const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
+        const QPoint at = bar->mapTo(window.get(), boxEdge) * qRound(window->devicePixelRatioF());
+        return QColor(shot.pixel(at)) == bar->palette().color(QPalette::HighlightedText);
+    };
+    QVERIFY(!boxOnScreen());
+
     emit page->loadProgress(30);
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QVERIFY(boxShown());
+    QTRY_VERIFY_WITH_TIMEOUT(boxOnScreen(), 5000);
+    // The page repainting under it leaves it in front.
+    js(QStringLiteral("document.body.style.background = 'rgb(1, 2, 3)'"));
+    QTest::qWait(300);
+    QVERIFY(boxOnScreen());
 
     // A start alone does not refresh the bar: were it to pass on the reset
     // progress, the box would go and the bar would slide away.
@@ -407,6 +455,8 @@ void TestMainWindow::titleBarFollowsLoadSignals()
     QVERIFY(!boxShown());
     QCOMPARE(bar->pos(), QPoint(0, 0));
     QTRY_COMPARE_WITH_TIMEOUT(bar->y(), -bar->height(), 5000);
+    // Out of sight on the screen too: the page shows where it was.
+    QTRY_VERIFY_WITH_TIMEOUT(!boxOnScreen(), 5000);
     // A successful load shows no error page.
     QCOMPARE(page->url(), service.startPage());
 }
@@ -435,6 +485,184 @@ void TestMainWindow::drawsForTheScreenScale()
         QTRY_VERIFY2(sharpSteps(shot(), QRect(0, title.height(), 1280, 960 - title.height())) > 100,
                      "the page is not drawn at the screen's resolution");
     }
+}
+
+// The identity of the page, whole, as its script reads it; as servers see
+// it, without its trailing blank under QtWebEngine: Chromium cannot send a
+// header value's last blank.
+void TestMainWindow::userAgentAsPageAndServerSeeIt()
+{
+    const QString agent = PageView::userAgent();
+    QCOMPARE(agent.size(), 56);
+    service.fetch(QStringLiteral("requests?clear=1"));
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    js(QStringLiteral("var f = document.createElement('iframe'); f.onload = function () { window.framed = true; };"
+                      "f.src = '/status/200?type=text/html&body=frame'; document.body.appendChild(f);"));
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.framed === true")).toBool(), 10000);
+    QCOMPARE(js(QStringLiteral("[navigator.userAgent, frames[0].navigator.userAgent, navigator.appVersion].join('|')"))
+                 .toString(),
+             agent + QLatin1Char('|') + agent + QLatin1Char('|') + agent.mid(int(qstrlen("Mozilla/"))));
+
+    const QString sent = underWebEngine() ? agent.chopped(1) : agent;
+    const QJsonArray requests = QJsonDocument::fromJson(service.fetch(QStringLiteral("requests"))).array();
+    QStringList paths;
+    for (const QJsonValue &request : requests) {
+        const QJsonObject r = request.toObject();
+        paths.append(r.value(QStringLiteral("path")).toString());
+        QVERIFY2(r.value(QStringLiteral("user_agent")).toString() == sent, qPrintable(paths.last()));
+    }
+    // The page, its style sheet, its script and the frame.
+    for (const QString &path :
+         {QStringLiteral("/charts/v3.6w_pro/cutter11.php"), QStringLiteral("/charts/v3.6w_pro/chart.css"),
+          QStringLiteral("/charts/v3.6w_pro/chart.js"), QStringLiteral("/status/200?type=text/html&body=frame")})
+        QVERIFY2(paths.contains(path), qPrintable(paths.join(QLatin1Char(' '))));
+}
+
+void TestMainWindow::consoleMessages_data()
+{
+    QTest::addColumn<QString>("statement"); // on line 3 of the page
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("webKitText"); // QtWebKit passes on the first value only
+
+    QTest::newRow("log") << QStringLiteral("console.log('plain')") << QStringLiteral("plain")
+                         << QStringLiteral("plain");
+    QTest::newRow("error") << QStringLiteral("console.error('broken')") << QStringLiteral("broken")
+                           << QStringLiteral("broken");
+    QTest::newRow("warning") << QStringLiteral("console.warn('careful')") << QStringLiteral("careful")
+                             << QStringLiteral("careful");
+    QTest::newRow("quote and backslash") << QStringLiteral("console.log('say \"hi\" \\\\o/')")
+                                         << QStringLiteral("say \"hi\" \\o/") << QStringLiteral("say \"hi\" \\o/");
+    QTest::newRow("several values") << QStringLiteral("console.log('values', 1, null)")
+                                    << QStringLiteral("values 1 null") << QStringLiteral("values");
+}
+
+// Whatever its level, once, as a debug message in the design's words. Where
+// the message came from is as the engine tells it: QtWebEngine names the
+// line and the page, QtWebKit at times line 0 and no source.
+void TestMainWindow::consoleMessages()
+{
+    QFETCH(QString, statement);
+    QFETCH(QString, text);
+    QFETCH(QString, webKitText);
+    const QUrl url = service.page(QStringLiteral("<html><body>\n<script>\n") + statement
+                                  + QStringLiteral(";\n</script></body></html>"));
+    messages->clear();
+    makeWindow(url);
+    QVERIFY(waitForLoad(true));
+
+    QString quoted = underWebEngine() ? text : webKitText;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    static const QRegularExpression format(QStringLiteral("^\"(.*) on line:(-?\\d+) Source:(.*)\"$"));
+    QList<QRegularExpressionMatch> found;
+    QList<QtMsgType> types;
+    for (const MessageLog::Entry &entry : messages->entries()) {
+        const QRegularExpressionMatch match = format.match(entry.text);
+        if (match.hasMatch() && match.captured(1) == quoted) {
+            found.append(match);
+            types.append(entry.type);
+        }
+    }
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(types.first(), QtDebugMsg);
+    if (underWebEngine()) {
+        QCOMPARE(found.first().captured(2), QStringLiteral("3"));
+        QCOMPARE(QUrl(found.first().captured(3)), page->url());
+    }
+}
+
+void TestMainWindow::pageQuestionsRefusedWithoutPrompt_data()
+{
+    QTest::addColumn<QUrl>("address");
+    QTest::addColumn<bool>("errorPage"); // else the server's own answer stays
+    QTest::addColumn<QString>("text");   // what the page shows
+
+    QTest::newRow("Basic authentication")
+        << service.url(QStringLiteral("auth/basic")) << false << QStringLiteral("authorization required");
+    QTest::newRow("certificate not trusted") << tlsServer.https(0, QStringLiteral("/bytes/100")) << true
+                                             << QStringLiteral("Check your internet connection!");
+}
+
+// The page's own questions get no box and no answer: authentication is
+// refused, as is a certificate the system does not trust.
+void TestMainWindow::pageQuestionsRefusedWithoutPrompt()
+{
+    QFETCH(QUrl, address);
+    QFETCH(bool, errorPage);
+    QFETCH(QString, text);
+    ModalAnswerer boxes;
+    makeWindow(address);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        js(QStringLiteral("document.body ? document.body.innerText : ''")).toString().contains(text), 20000);
+    QTest::qWait(1000);
+    QCOMPARE(page->url(), errorPage ? PageTrust::errorPageUrl() : address);
+    QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join(QLatin1Char('|'))));
+}
+
+// The page's own audio starts from its script, without a click.
+void TestMainWindow::pageMediaPlaysWithoutAClick()
+{
+    const QString song = service.url(QStringLiteral("media/low-tide.ogg")).toString();
+    makeWindow(service.page(QStringLiteral("<audio src='%1'></audio><script>"
+                                           "var a = document.querySelector('audio'); window.played = [];"
+                                           "a.onended = function () { played.push('ended'); };"
+                                           "var p = a.play(); if (p && p.catch) p.catch(function (e) {"
+                                           " played.push('refused ' + e.name); });</script>")
+                                .arg(song)));
+    QVERIFY(waitForLoad(true));
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("document.querySelector('audio').currentTime")).toDouble() > 0.5, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(js(QStringLiteral("played.join()")).toString(), QStringLiteral("ended"), 15000);
+}
+
+// Chromium's sandbox does not start for root: the program says what to do
+// and stops, unless the sandbox was knowingly switched off.
+void TestMainWindow::refusesRootWithoutSandbox()
+{
+    if (!underWebEngine())
+        QSKIP("QtWebEngine's sandbox only");
+    if (geteuid() != 0)
+        QSKIP("needs root");
+    const QString melodrift = QString::fromLocal8Bit(qgetenv("MELODRIFT_TEST_PROGRAM"));
+    QVERIFY2(QFile::exists(melodrift), "MELODRIFT_TEST_PROGRAM names no program (run the suite through ctest)");
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"));
+    env.remove(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"));
+    program.setProcessEnvironment(env);
+    program.start(melodrift, {QStringLiteral("--version")});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 1);
+    const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("Run Melodrift as a normal user.")), qPrintable(said));
+    QVERIFY2(program.readAllStandardOutput().isEmpty(), "it went on");
+
+    // Switched off knowingly, it starts.
+    env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox"));
+    program.setProcessEnvironment(env);
+    program.start(melodrift, {QStringLiteral("--version")});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 0);
+}
+
+// A renderer that dies takes the page with it: the error page replaces it,
+// with Player, and Try again brings the chart back.
+void TestMainWindow::lostRendererShowsTheErrorPage()
+{
+    makeWindow(service.startPage());
+    QVERIFY(waitForLoad(true));
+    loads->clear();
+    if (!EngineProbe::killRenderer(page->widget()))
+        QSKIP("the engine renders in the program's own process");
+    QVERIFY(waitForLoad(false));
+    QVERIFY(waitForLoad(true));
+    QCOMPARE(page->url(), PageTrust::errorPageUrl());
+    QTRY_COMPARE_WITH_TIMEOUT(js(QStringLiteral("typeof Player")).toString(), QStringLiteral("object"), 10000);
+    loads->clear();
+    js(QStringLiteral("document.querySelector('a').click()"));
+    QVERIFY(waitForLoad(true));
+    QCOMPARE(page->url(), service.startPage());
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("window.chartReady === true && typeof Player === 'object'")).toBool(),
+                             10000);
 }
 
 MELODRIFT_PAGE_TEST_MAIN(TestMainWindow)

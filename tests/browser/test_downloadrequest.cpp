@@ -112,7 +112,7 @@ void DownloadRequestTest::twoRequestsRunInTwoWindows()
                           "Player.start_download('second.bin', '%2');")
                .arg(slow, quick));
 
-    QCOMPARE(windows().size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(windows().size(), 2, 5000);
     QVERIFY2(windows().at(0)->isDownloading() || windows().at(1)->isDownloading(),
              "both transfers ended before the test could see them run");
     QTRY_VERIFY_WITH_TIMEOUT(allFinished(windows()), 60000);

@@ -92,7 +92,11 @@ void HandoffPlaylistTest::cleanupTestCase()
 
 void HandoffPlaylistTest::playYoutubeHelper(const QString &location)
 {
+    // Under QtWebEngine the call reaches the slot a few turns of the event
+    // loop later; the slot's first words say it has.
+    const int before = messages->count(QStringLiteral("starting...."));
     app.js(QStringLiteral("call('play_youtube_helper', %1);").arg(scriptQuoted(location)));
+    QVERIFY(QTest::qWaitFor([&] { return messages->count(QStringLiteral("starting....")) > before; }, 5000));
 }
 
 // Plain text in the locale's 8-bit encoding, as a text stream writes by default.

@@ -79,6 +79,8 @@ private slots:
     void playerIsOnlyItsSlots();
     void foreignPagesGetNothing_data();
     void foreignPagesGetNothing();
+    void linksAndWindows_data();
+    void linksAndWindows();
 
 private:
     QVariant js(const QString &script) const;
@@ -345,36 +347,55 @@ void HostilePageTest::slotCall()
 
 void HostilePageTest::playerIsOnlyItsSlots()
 {
-    // QObject's own members, then the chart page's interface in its order.
-    const QStringList members{"objectName",
-                              "destroyed(QObject*)",
-                              "destroyed()",
-                              "objectNameChanged(QString)",
-                              "deleteLater()",
-                              "showMedia(QUrl)",
-                              "showMedia(QString)",
-                              "play_link(QString)",
-                              "play_youtube_helper(QString)",
-                              "request_youtube(QString)",
-                              "launchMarket(QString)",
-                              "httpFinished()",
-                              "search_song_nokia(QString)",
-                              "httpFinished_nokia()",
-                              "exit()",
-                              "stop()",
-                              "addJSObject()",
-                              "start_download(QString,QString)"};
-    QCOMPARE(js(QStringLiteral("var names = []; for (var name in Player) names.push(name); names")).toStringList(),
-             members);
+    // The chart page's interface, in its order.
+    const QStringList pageInterface{"showMedia",    "play_link",    "play_youtube_helper", "request_youtube",
+                                    "launchMarket", "httpFinished", "search_song_nokia",   "httpFinished_nokia",
+                                    "exit",         "stop",         "addJSObject",         "start_download"};
+    const QString names = QStringLiteral("var names = []; for (var name in Player) names.push(name); names");
     QCOMPARE(
         js(QStringLiteral("[typeof Player.setStyleSheet, typeof Player.grab, typeof Player.close].join()")).toString(),
         QStringLiteral("undefined,undefined,undefined"));
 
-    // Page script may delete it; the page loses Player, the next page gets a new one.
-    js(QStringLiteral("Player.deleteLater(); window.deletedHere = true;"));
-    QTRY_VERIFY(js(QStringLiteral("try { Player.stop(); false; } catch (e) { true; }")).toBool());
+    if (PageView::engineName().startsWith(QLatin1String("QtWebEngine"))) {
+        // A plain frozen object of those functions alone; nothing of the
+        // channel behind it is the page's, and every call returns nothing.
+        QCOMPARE(js(names).toStringList(), pageInterface);
+        QCOMPARE(js(QStringLiteral("[Object.isFrozen(Player), Object.getPrototypeOf(Player) === Object.prototype,"
+                                   " typeof qt, typeof __melodrift, typeof Player.deleteLater, typeof Player.stop(),"
+                                   " typeof Player.httpFinished(), Player.stop.length].join()"))
+                     .toString(),
+                 QStringLiteral("true,true,undefined,undefined,undefined,undefined,undefined,0"));
+        js(QStringLiteral("Player.stop = null; delete Player.exit; window.tamperedHere = true;"));
+        QCOMPARE(js(QStringLiteral("[typeof Player.stop, typeof Player.exit].join()")).toString(),
+                 QStringLiteral("function,function"));
+    } else {
+        // QtWebKit publishes the object itself: QObject's own members come
+        // first, and each slot by its signature.
+        const QStringList members{"objectName",
+                                  "destroyed(QObject*)",
+                                  "destroyed()",
+                                  "objectNameChanged(QString)",
+                                  "deleteLater()",
+                                  "showMedia(QUrl)",
+                                  "showMedia(QString)",
+                                  "play_link(QString)",
+                                  "play_youtube_helper(QString)",
+                                  "request_youtube(QString)",
+                                  "launchMarket(QString)",
+                                  "httpFinished()",
+                                  "search_song_nokia(QString)",
+                                  "httpFinished_nokia()",
+                                  "exit()",
+                                  "stop()",
+                                  "addJSObject()",
+                                  "start_download(QString,QString)"};
+        QCOMPARE(js(names).toStringList(), members);
+        // Page script may delete it; the page loses Player, the next page gets a new one.
+        js(QStringLiteral("Player.deleteLater(); window.tamperedHere = true;"));
+        QTRY_VERIFY(js(QStringLiteral("try { Player.stop(); false; } catch (e) { true; }")).toBool());
+    }
     js(QStringLiteral("location.reload()"));
-    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!window.deletedHere && window.chartReady === true")).toBool(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!window.tamperedHere && window.chartReady === true")).toBool(), 30000);
     QVERIFY(pageAnswers());
 }
 
@@ -406,8 +427,21 @@ void HostilePageTest::foreignPagesGetNothing_data()
     QTest::addColumn<QStringList>("reports"); // what the foreign pages must report, in order
 
     // A foreign page tells its own server what it sees, never the code under test.
-    const QString report = QStringLiteral("function report(t) { new Image().src = '/status/204?report='"
-                                          " + encodeURIComponent(t); }");
+    const QString report = QStringLiteral("function report(t) { new Image().src = '%1status/204?report='"
+                                          " + encodeURIComponent(t); }")
+                               .arg(otherSite.baseUrl().toString());
+    // What a page or frame can reach of the application: Player, and the
+    // channel's transport under QtWebEngine.
+    const QString reach = QStringLiteral("'Player ' + typeof Player + ', qt ' + typeof qt + ', bridge ' + "
+                                         "typeof __melodrift");
+    const auto reporting = [&](const QString &where) -> QString {
+        return "<script>" + report + "report('" + where + ": ' + " + reach + ");</script>";
+    };
+    const QString nothing = QStringLiteral(": Player undefined, qt undefined, bridge undefined");
+    auto frame = [](const QString &source) -> QString {
+        return "var f = document.createElement('iframe'); f.src = " + ScriptString::literal(source)
+               + "; document.body.appendChild(f);";
+    };
     const QString listen = QStringLiteral("function process_youtube(t) { report('answer ' + t); }"
                                           "function player() { report('next item'); }"
                                           "function ge() { return {value: '0'}; }");
@@ -443,6 +477,20 @@ void HostilePageTest::foreignPagesGetNothing_data()
         "<script>" + report + "report('framed');"
         + QStringLiteral("setTimeout(function () { location.href = 'http://127.0.0.1:%1/'; }, 300);</script>")
               .arg(closedPort()));
+    QTest::newRow("foreign page") << goTo(otherSite.page(reporting("foreign"))) << QStringList{"foreign" + nothing};
+    QTest::newRow("data: page") << "location.href = " + ScriptString::literal("data:text/html," + reporting("data"))
+                                << QStringList{"data" + nothing};
+    QTest::newRow("frame of the chart service")
+        << frame(service.page(reporting("same-origin frame")).toString()) << QStringList{"same-origin frame" + nothing};
+    QTest::newRow("frame of another site") << frame(otherSite.page(reporting("cross-origin frame")).toString())
+                                           << QStringList{"cross-origin frame" + nothing};
+    QTest::newRow("data: frame") << frame("data:text/html," + reporting("data frame"))
+                                 << QStringList{"data frame" + nothing};
+    QTest::newRow("frame written by the page")
+        << "var f = document.createElement('iframe'); document.body.appendChild(f);"
+           "f.contentDocument.write("
+               + ScriptString::literal(reporting("written frame")) + "); f.contentDocument.close();"
+        << QStringList{"written frame" + nothing};
     QTest::newRow("foreign frame that fails to load")
         << "var f = document.createElement('iframe'); f.src = " + ScriptString::literal(failingFrame.toString())
                + "; document.body.appendChild(f);"
@@ -468,6 +516,75 @@ void HostilePageTest::foreignPagesGetNothing()
     // The service never heard from a foreign page through Player.
     const QStringList lookups = QString::fromUtf8(service.fetch(QStringLiteral("requests"))).split(QLatin1Char(','));
     QVERIFY(lookups.filter(QStringLiteral("736563726574")).isEmpty());
+}
+
+void HostilePageTest::linksAndWindows_data()
+{
+    QTest::addColumn<QString>("element"); // laid over the whole chart page, clicked in its middle when shown
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("followed"); // the foreign page replaced the chart page
+
+    // No new window, under any engine; a modified click follows the link in
+    // place, as QtWebKit follows it.
+    // The foreign page tells its own server where it was shown.
+    const QString target = ScriptString::literal(
+        otherSite
+            .page(QStringLiteral("<script>new Image().src = '/status/204?report=' + encodeURIComponent("
+                                 "'shown, Player is ' + typeof Player + (window.opener ? ', opened' : ''));</script>"))
+            .toString());
+    const QString cover = QStringLiteral("position:fixed;left:0;top:0;width:100%;height:100%;display:block;"
+                                         "z-index:2147483647;background:red");
+    const QString link = QStringLiteral("var a = document.createElement('a'); a.href = %1; a.style.cssText = '%2';"
+                                        "a.textContent = 'x'; document.body.appendChild(a);")
+                             .arg(target, cover);
+    const int left = Qt::LeftButton;
+    const int none = Qt::NoModifier;
+    QTest::newRow("link") << link << left << none << true;
+    QTest::newRow("link to a new window") << link + "a.target = '_blank';" << left << none << false;
+    QTest::newRow("link to a named window") << link + "a.target = 'elsewhere';" << left << none << false;
+    QTest::newRow("link, Ctrl-click") << link << left << int(Qt::ControlModifier) << true;
+    QTest::newRow("link, Shift-click") << link << left << int(Qt::ShiftModifier) << true;
+    QTest::newRow("link, Ctrl-Shift-click") << link << left << int(Qt::ControlModifier | Qt::ShiftModifier) << true;
+    QTest::newRow("link, middle click") << link << int(Qt::MiddleButton) << none << true;
+    const QString mailLink =
+        QStringLiteral("var a = document.createElement('a'); a.href = 'mailto:someone@example.org';"
+                       "a.style.cssText = '%1'; a.textContent = 'x'; document.body.appendChild(a);")
+            .arg(cover);
+    // Neither goes to the desktop (only Player.launchMarket does), and the
+    // page stays: the network did not fail.
+    QTest::newRow("mail link") << mailLink << left << none << false;
+    QTest::newRow("link of a scheme no one knows") << QString(mailLink).replace(
+        QStringLiteral("mailto:someone@example.org"), QStringLiteral("melodrift-unknown:x"))
+                                                   << left << none << false;
+    QTest::newRow("window.open on a click")
+        << QStringLiteral("var d = document.createElement('div'); d.style.cssText = '%1';"
+                          "d.onclick = function () { window.opened = String(window.open(%2)); };"
+                          "document.body.appendChild(d);")
+               .arg(cover, target)
+        << left << none << false;
+    QTest::newRow("window.open without a click")
+        << QStringLiteral("window.opened = String(window.open(%1));").arg(target) << 0 << none << false;
+}
+
+void HostilePageTest::linksAndWindows()
+{
+    QFETCH(QString, element);
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(bool, followed);
+    showChartPage();
+    otherSite.fetch(QStringLiteral("requests?clear=1"));
+
+    js(element);
+    if (button)
+        TestSupport::click(page, QPoint(320, 240), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
+    QTest::qWait(2500);
+    QCOMPARE(reportsOf(otherSite), followed ? QStringList{"shown, Player is undefined"} : QStringList());
+    if (!followed)
+        QCOMPARE(page->url(), service.startPage());
+    // Nothing reached the desktop.
+    QCOMPARE(catcher->urls, QList<QUrl>());
 }
 
 MELODRIFT_PAGE_TEST_MAIN(HostilePageTest)

@@ -1,6 +1,7 @@
 #ifndef PAGESCRIPT_H
 #define PAGESCRIPT_H
 
+#include "engineprobe.h"
 #include "pageview.h"
 #include "testenvironment.h"
 
@@ -14,6 +15,17 @@ namespace TestSupport {
 // loop later under QtWebEngine. An invalid QVariant when none came in time.
 QVariant evaluate(PageView *page, const QString &script, int timeoutMs = 30000);
 
+// The strings an expression gives, code unit for code unit: an array's
+// items, or the one value. QtWebEngine passes strings on as UTF-8 that ends
+// at a zero character, so they travel escaped. Anything but a string shows
+// as a marker that no expected text equals.
+QStringList evaluateTexts(PageView *page, const QString &expression, int timeoutMs = 30000);
+
+// A click of the mouse as the user makes it, at a point of the page's
+// widget, on whichever widget of the engine's takes it there.
+void click(PageView *page, const QPoint &at, Qt::MouseButton button = Qt::LeftButton,
+           Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
 } // namespace TestSupport
 
 // MELODRIFT_TEST_MAIN for suites that load pages: the engine prepares the
@@ -23,6 +35,7 @@ QVariant evaluate(PageView *page, const QString &script, int timeoutMs = 30000);
     {                                            \
         TestEnvironment env;                     \
         TestSupport::setEnvironment(&env);       \
+        EngineProbe::prepareProcess();           \
         PageView::prepareProcess();              \
         QApplication app(argc, argv);            \
         app.setAttribute(Qt::AA_Use96Dpi, true); \

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QList>
 
+#include <chrono>
+#include <unistd.h>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -47,6 +50,13 @@ QList<qint64> tree()
     return pids;
 }
 
+qint64 residentKiB(qint64 pid)
+{
+    // The second field, in pages.
+    static const qint64 pageKiB = sysconf(_SC_PAGESIZE) / 1024;
+    return readProc(pid, "statm").split(' ').value(1).toLongLong() * pageKiB;
+}
+
 } // namespace
 
 qint64 treeKiB(const QByteArray &field)
@@ -72,6 +82,41 @@ bool resetPeaks()
         all = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && all;
     }
     return all;
+}
+
+PeakSampler::PeakSampler()
+    : worker([this] { run(); })
+{
+}
+
+PeakSampler::~PeakSampler()
+{
+    stop();
+}
+
+qint64 PeakSampler::stop()
+{
+    stopping = true;
+    if (worker.joinable())
+        worker.join();
+    return peak;
+}
+
+void PeakSampler::run()
+{
+    // Finding the tree reads all of /proc: the processes it holds are read
+    // every few milliseconds, the tree itself again now and then, as a page
+    // may get a new renderer.
+    QList<qint64> pids;
+    for (int round = 0; !stopping; ++round) {
+        if (round % 20 == 0)
+            pids = tree();
+        qint64 total = 0;
+        for (const qint64 pid : qAsConst(pids))
+            total += residentKiB(pid);
+        peak = qMax(peak, total);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 } // namespace ProcessMemory

@@ -4,6 +4,9 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <atomic>
+#include <thread>
+
 // Memory of this process and the processes it started (a web engine's
 // renderer and helper processes among them), from /proc.
 namespace ProcessMemory {
@@ -14,6 +17,29 @@ namespace ProcessMemory {
 qint64 treeKiB(const QByteArray &field = "VmRSS");
 // Makes every process of the tree count its highest from now on.
 bool resetPeaks();
+
+// The highest resident total of the tree while it lives, sampled every few
+// milliseconds from a thread of its own. A web engine with processes of its
+// own has each of them peak at its own moment: the sum of their highest
+// ("VmHWM") counts memory that was never all in use at once.
+class PeakSampler
+{
+public:
+    PeakSampler();
+    ~PeakSampler();
+    PeakSampler(const PeakSampler &) = delete;
+    PeakSampler &operator=(const PeakSampler &) = delete;
+
+    // Stops sampling: the highest total seen, in KiB.
+    qint64 stop();
+
+private:
+    void run();
+
+    std::atomic<bool> stopping{false};
+    qint64 peak = 0;
+    std::thread worker;
+};
 
 } // namespace ProcessMemory
 

@@ -1,5 +1,7 @@
 #include "mwebpage.h"
 
+#include "pageview.h"
+
 #include <QDebug>
 #include <QNetworkReply>
 #include <QWebFrame>
@@ -12,8 +14,11 @@ const int restrictedPortError = 103;
 
 bool isNetworkFailure(const QWebPage::ErrorPageExtensionOption &failure)
 {
+    // A link of a scheme the engine does not load (mailto: and the like)
+    // says nothing of the network: the page stays, as QtWebEngine keeps it.
     if (failure.domain == QWebPage::QtNetwork)
-        return failure.error != QNetworkReply::OperationCanceledError;
+        return failure.error != QNetworkReply::OperationCanceledError
+               && failure.error != QNetworkReply::ProtocolUnknownError;
     return failure.domain == QWebPage::WebKit && failure.error == restrictedPortError;
 }
 
@@ -44,19 +49,12 @@ bool MWebPage::extension(Extension extension, const ExtensionOption *option, Ext
 
 MWebPage::~MWebPage() = default;
 
-QString MWebPage::consoleMessageText(const QString &message, int lineNumber, const QString &sourceID)
-{
-    return message + QLatin1String(" on line:") + QString::number(lineNumber) + QLatin1String(" Source:") + sourceID;
-}
-
 void MWebPage::javaScriptConsoleMessage(const QString &message, int lineNumber, const QString &sourceID)
 {
-    qDebug() << consoleMessageText(message, lineNumber, sourceID);
+    qDebug() << PageView::consoleMessageText(message, lineNumber, sourceID);
 }
 
 QString MWebPage::userAgentForUrl(const QUrl &) const
 {
-    // The chart service serves its pages to this identity; the unclosed
-    // parenthesis and the trailing blank are part of it.
-    return QStringLiteral("Mozilla/5.0 (SymbianOS/9.4; U; Series60/5.0 windows - - ");
+    return PageView::userAgent();
 }

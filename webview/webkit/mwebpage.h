@@ -13,8 +13,6 @@ public:
     explicit MWebPage(QObject *parent);
     ~MWebPage() override;
 
-    static QString consoleMessageText(const QString &message, int lineNumber, const QString &sourceID);
-
     // Whether the main frame's latest load failed for want of the network:
     // the server unreachable or the connection lost. Not a load that page
     // script or the user stopped, a javascript: navigation, content the

@@ -93,7 +93,7 @@ void WebKitPageView::publishInDocumentShown()
 }
 
 // The engine runs script at once, in the document shown.
-void WebKitPageView::evaluate(const QString &script, const std::function<void(const QVariant &)> &done)
+void WebKitPageView::evaluate(QString script, const std::function<void(const QVariant &)> &done)
 {
     const QVariant result = view->webPage()->mainFrame()->evaluateJavaScript(script);
     if (done)

@@ -25,7 +25,7 @@ public:
     QString title() const override;
     bool mainFrameUnreachable() const override;
     void publish(const QString &name, std::function<QObject *()> object, const PageTrust &trust) override;
-    void evaluate(const QString &script, const std::function<void(const QVariant &)> &done) override;
+    void evaluate(QString script, const std::function<void(const QVariant &)> &done) override;
 
 private:
     void windowObjectCleared();

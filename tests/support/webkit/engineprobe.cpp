@@ -4,6 +4,13 @@
 
 namespace EngineProbe {
 
+void prepareProcess() { }
+
+bool killRenderer(QWidget *)
+{
+    return false;
+}
+
 void collectGarbage()
 {
     // Also runs the script engine's collector.
