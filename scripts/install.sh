@@ -32,6 +32,9 @@ packages=(
   # desktop integration tests: a private session bus, the media-control
   # client, and stand-ins for the screen saver, portal and notifications
   dbus dbus-daemon playerctl python3-dbusmock
+  # the Wayland suite: a headless compositor (weston-screenshooter comes
+  # with it) and Qt's Wayland platform
+  weston qtwayland5
   # the Debian roots other releases are tried in (scripts/in-debian.sh)
   debootstrap
   # fuzz targets (libFuzzer) and the sanitizer build; clang's runtime is
