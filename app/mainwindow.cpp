@@ -38,6 +38,13 @@ void MainWindow::bringForward()
 {
     if (isMinimized())
         showNormal();
+    // Wayland leaves stacking and focus to the compositor and refuses a
+    // client that asks for them (with a warning); asking for the user's
+    // attention is what it allows.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        QApplication::alert(this);
+        return;
+    }
     raise();
     activateWindow();
 }

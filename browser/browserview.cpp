@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QRegularExpression>
 #include <QResizeEvent>
 #include <QSaveFile>
@@ -301,7 +302,15 @@ void BrowserView::showMedia(QUrl url)
     mediaPlayer->resize(width(), height());
     mediaPlayer->move(0, 0);
     connect(mediaPlayer, &MediaPlayer::done, this, &BrowserView::closeMedia);
-    mediaPlayer->showFullScreen();
+    // showFullScreen() also asks for focus, which Wayland refuses to a
+    // client (with a warning on every video); the compositor gives a new
+    // full-screen window focus by itself.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        mediaPlayer->setWindowState(mediaPlayer->windowState() | Qt::WindowFullScreen);
+        mediaPlayer->show();
+    } else {
+        mediaPlayer->showFullScreen();
+    }
     emit playerCreated(mediaPlayer);
 }
 
