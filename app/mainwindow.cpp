@@ -42,6 +42,13 @@ void MainWindow::bringForward()
         showNormal();
     else
         show();
+    // Wayland leaves stacking and focus to the compositor and refuses a
+    // client that asks for them (with a warning); asking for the user's
+    // attention is what it allows.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        QApplication::alert(this);
+        return;
+    }
     raise();
     activateWindow();
 }

@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QResizeEvent>
 #include <QSaveFile>
 #include <QTextStream>
@@ -282,7 +283,15 @@ void BrowserView::showMedia(QUrl url)
     connect(player, &MediaPlayer::done, this, &BrowserView::closeMedia);
     connect(player, &MediaPlayer::done, this, [this, player] { releaseIfIdle(player); });
     connect(player, &MediaPlayer::shownStateChanged, this, [this, player] { releaseIfIdle(player); });
-    player->showFullScreen();
+    // showFullScreen() also asks for focus, which Wayland refuses to a
+    // client (with a warning on every video); the compositor gives a new
+    // full-screen window focus by itself.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        player->setWindowState(player->windowState() | Qt::WindowFullScreen);
+        player->show();
+    } else {
+        player->showFullScreen();
+    }
     emit playerCreated(player);
     releaseIfIdle(previous);
 }

@@ -36,6 +36,9 @@ packages=(
   # accessibility tests: the AT-SPI bus and registry, and a client of them
   # as screen readers are (Debian's Python bindings)
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+  # the Wayland suite: a headless compositor (weston-screenshooter comes
+  # with it) and Qt's Wayland platform
+  weston qtwayland5
   # the Debian roots other releases are tried in (scripts/in-debian.sh)
   debootstrap
   # fuzz targets (libFuzzer) and the sanitizer build; clang's runtime is
