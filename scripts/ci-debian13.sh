@@ -27,7 +27,8 @@ step() {
 }
 step install in13 scripts/install.sh
 in13 dpkg-query -W -f '  ${Package} ${Version}\n' qtbase5-dev qtwebengine5-dev libphonon4qt5-dev \
-  phonon4qt5-backend-vlc libvlc5 phonon4qt5-backend-gstreamer libgstreamer1.0-0 g++ cmake ||
+  phonon4qt5-backend-vlc libvlc5 vlc-plugin-base phonon4qt5-backend-gstreamer libgstreamer1.0-0 \
+  gstreamer1.0-plugins-good g++ cmake ||
   status=1
 # Two cores are shared with the Debian 12 steps' leftovers and other work:
 # the compiler yields to them. The benchmarks are left out: this lane proves
