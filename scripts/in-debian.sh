@@ -34,8 +34,11 @@ clone=$(cd "$(dirname "$0")/.." && pwd)
 roots=${MELODRIFT_ROOTS:-/var/cache/melodrift-roots}
 target=$roots/$codename
 debs=$roots/$codename.debs
+# ccache's cache, kept beside the root so that a remade root or a fresh
+# clone builds from it as well.
+ccache=$roots/ccache-$codename
 marker=.melodrift-root
-mkdir -p "$roots" "$debs"
+mkdir -p "$roots" "$debs" "$ccache"
 
 # One run per root at a time: two package installs or two bootstraps in one
 # root would trip over each other.
@@ -123,6 +126,7 @@ bind /dev /dev # with /dev/pts and /dev/shm
 # there, and the network (where X servers listen) is shared with the host.
 bind /tmp /tmp
 bind "$debs" /var/cache/apt/archives
+bind "$ccache" /var/cache/ccache
 bind "$clone" "$clone"
 # A worktree's repository lives outside it; git needs it for ls-files.
 common=$(git -C "$clone" rev-parse --path-format=absolute --git-common-dir 2>/dev/null || true)
@@ -133,7 +137,8 @@ esac
 rm -f "$target/etc/resolv.conf"
 cp -L /etc/resolv.conf "$target/etc/resolv.conf"
 
-environment=(HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+environment=(HOME=/root LANG=C.UTF-8 TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+  CCACHE_DIR=/var/cache/ccache)
 while IFS= read -r name; do
   case "$name" in
     MELODRIFT_ROOTS | MELODRIFT_IN_DEBIAN_NAMESPACE | MELODRIFT_DEBIAN_*) ;;

@@ -3,8 +3,10 @@
 # builds (warnings are errors), and runs every test
 # suite under a virtual X server with a private sound server, then the fuzz
 # targets (scripts/fuzz.sh) and the sanitizer build's suites
-# (scripts/sanitize.sh). Exits non-zero on any failure; every step runs even
-# when an earlier one failed.
+# (scripts/sanitize.sh), then the Debian 13 lane (scripts/ci-debian13.sh: the
+# same build on QtWebEngine in a Debian 13 root, as root, cached outside the
+# clone; MELODRIFT_SKIP_DEBIAN13=1 leaves it out). Exits non-zero on any
+# failure; every step runs even when an earlier one failed.
 #   scripts/test.sh            everything, as CI runs it
 #   scripts/test.sh --quick    build what the suites labelled "quick" run (no
 #                              media playback), then run them; a few minutes
@@ -43,4 +45,10 @@ step suites "$root/scripts/with-test-session.sh" \
   ctest --test-dir "$root/build" --output-on-failure --timeout 600 "$@"
 step fuzzing "$root/scripts/fuzz.sh"
 step sanitizers "$root/scripts/sanitize.sh"
+if [ "${MELODRIFT_SKIP_DEBIAN13:-0}" = 1 ]; then
+  echo "test.sh: the Debian 13 lane is skipped (MELODRIFT_SKIP_DEBIAN13=1)"
+else
+  # It prints each of its steps' times itself.
+  "$root/scripts/ci-debian13.sh" || status=1
+fi
 exit $status

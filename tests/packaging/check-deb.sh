@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian package into a temporary folder and meets it as a user
-# would: lintian finds no error, its dependencies resolve on this machine,
-# and the melodrift unpacked from it shows the stand-in chart. Nothing is
+# would: lintian finds no error, it depends on the web engine its program was
+# built with and on no other, its dependencies resolve on this machine, and
+# the melodrift unpacked from it shows the stand-in chart. Nothing is
 # installed, nothing written outside that folder (apt's caches included).
 # Inside a root made by scripts/in-debian.sh, which exists to be written to,
 # it also installs the package with apt-get, starts the installed program on
 # the stand-in chart and removes the package again.
-#   check-deb.sh <build dir> <source dir>
+#   check-deb.sh <build dir> <source dir> webkit|webengine
 set -euo pipefail
 [ -n "${DISPLAY:-}" ] || exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
 work=$(mktemp -d "${TMPDIR:-/tmp}/melodrift-deb.XXXXXX")
@@ -18,6 +19,16 @@ cpack --config "$1/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2
 deb=$(echo "$work"/out/melodrift_*.deb)
 lintian --fail-on error --display-info "$deb" >"$work/lintian.log" 2>&1 || fail "lintian found errors" lintian.log
 grep -v "running with root privileges" "$work/lintian.log" || true
+# The engine's library comes from dpkg-shlibdeps, so a program linked with
+# the wrong engine, or with both, shows here.
+case "$3" in
+  webkit) engine=libqt5webkit5 other=libqt5webenginewidgets5 ;;
+  webengine) engine=libqt5webenginewidgets5 other=libqt5webkit5 ;;
+  *) echo "check-deb: unknown web engine '$3'" >&2; exit 1 ;;
+esac
+dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//; s/[ :].*//' >"$work/depends"
+grep -qx "$engine" "$work/depends" && ! grep -qx "$other" "$work/depends" ||
+  fail "it does not depend on $engine alone of the web engines (its program is on $3)" depends
 apt-get install --simulate -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= "$deb" >"$work/apt.log" 2>&1 &&
   grep -q '^Inst melodrift ' "$work/apt.log" || fail "its dependencies do not resolve here" apt.log
 echo "check-deb: built $(basename "$deb"), lintian and apt-get --simulate passed in $SECONDS s"

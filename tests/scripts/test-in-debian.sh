@@ -20,7 +20,7 @@ expect() {
   fi
 }
 
-for release in 11 bullseye jammy 13.1 ""; do
+for release in 11 bullseye ubuntu jammy 13.1 ""; do
   "$script" "$release" true >"$work/out" 2>&1
   status=$?
   expect "release '$release' is refused, naming those supported, and nothing is made" \
