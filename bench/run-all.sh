@@ -39,13 +39,14 @@ run() {
   rm -f "$out"
 }
 run python3 "$here/startup/startup.py"
-for bridge in "$build"/bench/bridge/bench_bridge_*; do
-  [ -x "$bridge" ] && [ -f "$bridge" ] && run "$bridge"
+# Every engine built, in the build's order (the program's own engine first).
+for engine in $(cut -f1 "$build/bench/startup/programs.tsv"); do
+  run "$build/bench/bridge/bench_bridge_$engine"
 done
 run "$build/bench/player/bench_player"
 run "$build/bench/download/bench_download" 1024 2
 
-heading="Melodrift $(git -C "$root" describe --always --dirty 2>/dev/null), $(date -u +%Y-%m-%d),
-$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+heading="Melodrift $(git -C "$root" describe --always --dirty 2>/dev/null), $(date -u +%Y-%m-%d),"
+heading+=" $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 python3 "$here/table.py" --heading "$heading" ${docs:+--into "$root/docs/benchmarks.md"} <"$results" || status=1
 exit $status

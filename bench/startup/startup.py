@@ -16,7 +16,8 @@ on its chart page, in turn, and measures
     out, so that the engines can be compared on what they really take;
 
 and prints the medians, their spread and the ratios melodrift/loader and
-QtWebEngine/QtWebKit. Afterwards it measures the CPU time (utime + stime)
+QtWebEngine/QtWebKit: for times the median of each round's ratio, since the
+machine's other load changes between rounds more than within one. Afterwards it measures the CPU time (utime + stime)
 that each program, idle with the page loaded, uses over ten seconds, its
 helper processes included.
 
@@ -289,7 +290,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     parser.add_argument('--build-dir', default=os.environ.get(
         'MELODRIFT_BUILD_DIR', os.path.join(SOURCE_DIR, 'build')))
-    parser.add_argument('--runs', type=int, default=7)
+    parser.add_argument('--runs', type=int, default=11)
     parser.add_argument('--idle-seconds', type=float, default=10.0)
     args = parser.parse_args()
 
@@ -352,12 +353,18 @@ def main():
         # One line each for the table bench/run-all.sh prints: benchmark,
         # measure, Melodrift, baseline, baseline is, ratio, goal.
         med = statistics.median
+
+        # Other work on the machine comes and goes over a run of minutes:
+        # the times of one round, taken within seconds of each other, are
+        # compared with each other, and the median of those ratios taken.
+        def paired_ratio(ours, theirs):
+            return med([a / b for a, b in zip(ours, theirs)])
         engines = [engine for engine, *_ in read_programs(build)]
         for engine in engines:
             name = ENGINE_NAMES.get(engine, engine)
             mel, base = (engine, 'melodrift'), (engine, 'loader')
             processes = max(memory(mel, 2))
-            ratio = med(times(mel)) / med(times(base))
+            ratio = paired_ratio(times(mel), times(base))
             print('result\tstart-up (%s)\ttime to the chart page\'s first load\t%s\t%s\tbare %s loader'
                   '\t%.2f\t<= 1.10' % (name, spread(times(mel), ms), spread(times(base), ms), name, ratio))
             extra = (med(memory(mel, 0)) - med(memory(base, 0))) / 1024.0
@@ -370,7 +377,7 @@ def main():
             print('result\tengines (Melodrift on QtWebEngine)\ttime to the chart page\'s first load\t%s\t%s'
                   '\tMelodrift on QtWebKit\t%.2f\t-'
                   % (spread(times(webengine), ms), spread(times(webkit), ms),
-                     med(times(webengine)) / med(times(webkit))))
+                     paired_ratio(times(webengine), times(webkit))))
             for index, what in ((0, 'resident memory of all processes (VmRSS summed)'),
                                 (1, 'memory of all processes, shared pages shared out (Pss summed)')):
                 print('result\tengines (Melodrift on QtWebEngine)\t%s\t%s\t%s\tMelodrift on QtWebKit'
