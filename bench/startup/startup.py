@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Start-up benchmark: melodrift on each engine against a bare page loader of that engine.
+"""Start-up benchmark: melodrift on each engine against a bare loader of that engine.
 
 Starts the stand-in chart service on a free loopback port, then runs each
 program (melodrift and the bare loader, on every engine built) several times
@@ -17,9 +17,9 @@ on its chart page, in turn, and measures
 
 and prints the medians, their spread and the ratios melodrift/loader and
 QtWebEngine/QtWebKit: for times the median of each round's ratio, since the
-machine's other load changes between rounds more than within one. Afterwards it measures the CPU time (utime + stime)
-that each program, idle with the page loaded, uses over ten seconds, its
-helper processes included.
+machine's other load changes between rounds more than within one.
+Afterwards it measures the CPU time (utime + stime) that each program, idle
+with the page loaded, uses over ten seconds, its helper processes included.
 
 It never fails for being slow: the exit status is non-zero only when
 something could not run at all.
