@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Start-up benchmark: time to the chart page's first load, memory then, and
-# idle CPU, of melodrift against a bare QtWebKit page loader.
+# idle CPU, of melodrift on each engine against a bare loader of that engine.
 #   bench/startup/run.sh [build-dir] [startup.py options]
-# Builds nothing: needs melodrift and startup_baseline built in build-dir
+# Builds nothing: needs the target bench_startup built in build-dir
 # (default: build). Exits non-zero only when something could not run.
 set -uo pipefail
 

@@ -1,5 +1,5 @@
 // The engine floor: the least a QtWebKit program does to show one page.
-//   startup_baseline URL
+//   startup_baseline_webkit URL
 // Prints "loadFinished ok" to standard error when the page has loaded, and
 // page script's console messages as they come; runs until killed.
 
