@@ -510,6 +510,7 @@ void BridgeTest::overlappingLookups()
 
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")) + receivedCount(QStringLiteral("ajax")), 2,
                               10000);
+    // Nothing more arrives, in no other order.
     QTest::qWait(300);
     QCOMPARE(received(QStringLiteral("youtube")), youtube);
     QCOMPARE(received(QStringLiteral("ajax")), ajax);
@@ -539,6 +540,7 @@ void BridgeTest::nonStringArguments()
                               .arg(slot, argument))
                            .toBool();
     if (threw) {
+        // A call that threw starts no lookup: nothing arrives.
         QTest::qWait(300);
         QCOMPARE(receivedCount(kind), 0);
     } else {
@@ -554,6 +556,7 @@ void BridgeTest::nonStringArguments()
 void BridgeTest::handlersWithNothingPending()
 {
     js(QStringLiteral("Player.httpFinished(); Player.httpFinished_nokia(); Player.httpFinished();"));
+    // Handlers with nothing pending deliver nothing.
     QTest::qWait(300);
     QCOMPARE(receivedCount(QStringLiteral("youtube")), 0);
     QCOMPARE(receivedCount(QStringLiteral("ajax")), 0);
@@ -590,6 +593,7 @@ void BridgeTest::handlerEndsLatestPendingLookup()
     js(lookupCall(kind, slowUrl(1500, QStringLiteral("older")))
        + lookupCall(kind, slowUrl(1500, QStringLiteral("newer")))
        + lookupCall(otherKind, slowUrl(1500, QStringLiteral("other"))));
+    // The three requests under way, none answered yet (they take 1.5 s).
     QTest::qWait(300);
 
     // Nothing of the newer answer has arrived yet: it ends with an empty text.
@@ -598,6 +602,7 @@ void BridgeTest::handlerEndsLatestPendingLookup()
     QCOMPARE(receivedCount(otherKind), 0);
 
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(kind) + receivedCount(otherKind), 3, 10000);
+    // Nothing more arrives after the three.
     QTest::qWait(500);
     QCOMPARE(received(kind), (QStringList{QString(), QStringLiteral("older")}));
     QCOMPARE(received(otherKind), QStringList{QStringLiteral("other")});
@@ -608,6 +613,7 @@ void BridgeTest::handlerPassesBodySoFar()
     // The service sends the first 64 KiB, then waits before the rest.
     const int size = 2 * 65536;
     lookup(QStringLiteral("youtube"), service.url(QStringLiteral("answer?size=%1&pause_ms=4000").arg(size)).toString());
+    // The first 64 KiB are in; the rest comes only after 4 s.
     QTest::qWait(2000);
     js(QStringLiteral("Player.httpFinished();"));
     QTRY_COMPARE_WITH_TIMEOUT(receivedCount(QStringLiteral("youtube")), 1, 1000);
@@ -666,6 +672,7 @@ void BridgeTest::handlerCalledFromAnswerCallback()
            .arg(callback, handler));
     if (!pendingKind.isEmpty())
         lookup(pendingKind, slowUrl(3000, QStringLiteral("late")));
+    // The pending lookup goes out first.
     QTest::qWait(200);
     lookup(answeredKind, answerUrl("answered"));
 
@@ -946,6 +953,7 @@ void BridgeTest::otherSitesGetNothing()
     }
     QTRY_COMPARE_WITH_TIMEOUT(js(QStringLiteral("window.seen")).toString(), seen, 15000);
     view->goToNextItem();
+    // Long enough for the next-item script and the late answer, or for nothing.
     QTest::qWait(3000);
     const bool chart = seen == QLatin1String("object");
     QCOMPARE(js(QStringLiteral("got.join()")).toString(), chart ? QStringLiteral("next item,late") : QString());
@@ -996,6 +1004,7 @@ void BridgeTest::callFromAPageLeftBehind()
                       "location.href = %1;")
            .arg(ScriptString::literal(service.page(QStringLiteral("<p id='next'>next</p>")).toString())));
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("!!document.getElementById('next')")).toBool(), 15000);
+    // Whatever the leaving page's call would do is done by now.
     QTest::qWait(1000);
     const bool webEngine = PageView::engineName().startsWith(QLatin1String("QtWebEngine"));
     QCOMPARE(catcher.urls, webEngine ? QList<QUrl>() : QList<QUrl>{QUrl(QStringLiteral("http://127.0.0.1:1/left"))});
@@ -1112,6 +1121,8 @@ void BridgeTest::launchMarket()
     qputenv("PATH", QFile::encodeName(emptyDir.path()));
 
     js(QStringLiteral("Player.launchMarket(%1);").arg(ScriptString::literal(location)));
+    // The call has reached the program by then on both engines (QtWebEngine's
+    // a few turns later); PATH goes back after it.
     QTest::qWait(100);
     qputenv("PATH", path);
 
@@ -1139,6 +1150,7 @@ void BridgeTest::viewDestroyedWithLookupsPending()
                  scriptQuoted(service.url(QStringLiteral("answer?size=4194304")).toString()),
                  scriptQuoted(answerUrl("soon"))));
     other.reset();
+    // Whatever the answers would do to the view under test is done by now.
     QTest::qWait(1500);
 
     // The view under test still answers.

@@ -92,12 +92,12 @@ QString EndToEndTest::currentIndex() const
 MediaPlayer *EndToEndTest::waitForNewPlayer(int timeoutMs)
 {
     QList<MediaPlayer *> made;
-    QElapsedTimer clock;
-    clock.start();
-    while (made.isEmpty() && clock.elapsed() < timeoutMs) {
-        QTest::qWait(50);
-        made = app.takeNewPlayers();
-    }
+    (void)QTest::qWaitFor(
+        [&] {
+            made = app.takeNewPlayers();
+            return !made.isEmpty();
+        },
+        timeoutMs);
     return made.size() == 1 ? made.first() : nullptr;
 }
 

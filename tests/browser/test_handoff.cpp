@@ -122,6 +122,7 @@ void HandoffTest::firstPlayerIsHiddenAndIdle()
     MediaPlayer *first = app.firstPlayer();
     QVERIFY(first);
     QVERIFY(!first->parentWidget());
+    // It stays hidden, not only at first.
     QTest::qWait(500);
     QVERIFY(!first->isVisible());
     QVERIFY(mediaObjectOf(first));

@@ -322,6 +322,7 @@ void TestHttpWindow::cancelKeepsTheOldFileAndQuietensProgress()
         QMetaObject::invokeMethod(&window, "updateDataReadProgress", Q_ARG(qint64, 40000000), Q_ARG(qint64, 50000000)));
     QCOMPARE(progress->maximum(), maximum);
     QCOMPARE(progress->value(), value);
+    // Nor does it show a moment later.
     QTest::qWait(100);
     QVERIFY(!progress->isVisible());
 }
@@ -789,6 +790,7 @@ void TestHttpWindow::concurrentDownloads()
     HttpWindow second;
     first.downloadFile(server.http("/slow/300000").toString(), QStringLiteral("first.bin"));
     second.downloadFile(server.http("/slow/200000").toString(), QStringLiteral("second.bin"));
+    // Both under way at once: the slow answers take seconds.
     QTest::qWait(300);
     QVERIFY(first.isDownloading() && second.isDownloading());
     QTRY_VERIFY_WITH_TIMEOUT(!first.isDownloading() && !second.isDownloading(), 30000);

@@ -306,6 +306,7 @@ void HostilePageTest::slotCall()
 
     if (!threw && !boxes.isEmpty())
         QTRY_VERIFY_WITH_TIMEOUT(recorder.seen.size() >= boxes.size(), 15000);
+    // No box follows the expected ones.
     QTest::qWait(300);
 
     QVERIFY2(pageAnswers(), "the page stopped answering");
