@@ -19,6 +19,14 @@ MainWindow::MainWindow()
     integrateWithDesktop();
 }
 
+// The desktop's parts ask this window about its page as it hides, and
+// QWidget's destructor hides it after this class's members are gone: they
+// go first.
+MainWindow::~MainWindow()
+{
+    delete desktop;
+}
+
 void MainWindow::integrateWithDesktop()
 {
     desktop = new DesktopIntegration(this);

@@ -12,6 +12,7 @@ class MainWindow : public QWidget
     Q_OBJECT
 public:
     MainWindow();
+    ~MainWindow() override;
 
     // What the process sets up before the window exists (ApplicationSetup);
     // the page's engine sets up its own with its first page.
