@@ -787,7 +787,7 @@ void BridgeTest::answerCostIsBounded()
     lookup(kind, url);
     QTRY_VERIFY_WITH_TIMEOUT(js(QStringLiteral("Array.isArray(window.got)")).toBool(), 120000);
     const qint64 peak = sampler.stop() / 1024;
-    qInfo() << "resident peak" << peak << "MiB, from" << before << "MiB";
+    qInfo() << "peak" << peak << "MiB (proportional); resident before" << before << "MiB";
     QVERIFY2(peak > 0 && peak < 1024, qPrintable(QStringLiteral("peaked at %1 MiB").arg(peak)));
     const QVariantList got = js(QStringLiteral("window.got")).toList();
     const int byte = fill.isEmpty() ? int('0') : fill.toInt(nullptr, 16);

@@ -50,11 +50,16 @@ QList<qint64> tree()
     return pids;
 }
 
+// Its proportional share: pages it shares with others (libraries, and the
+// shared memory a web engine hands data between its processes in) count
+// once over the tree, not once in every process that maps them.
 qint64 residentKiB(qint64 pid)
 {
-    // The second field, in pages.
-    static const qint64 pageKiB = sysconf(_SC_PAGESIZE) / 1024;
-    return readProc(pid, "statm").split(' ').value(1).toLongLong() * pageKiB;
+    for (const QByteArray &line : readProc(pid, "smaps_rollup").split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
 }
 
 } // namespace

@@ -18,8 +18,9 @@ qint64 treeKiB(const QByteArray &field = "VmRSS");
 // Makes every process of the tree count its highest from now on.
 bool resetPeaks();
 
-// The highest resident total of the tree while it lives, sampled every few
-// milliseconds from a thread of its own. A web engine with processes of its
+// The highest resident total of the tree while it lives (each process's
+// proportional share, so that memory two of them share counts once),
+// sampled every few milliseconds from a thread of its own. A web engine with processes of its
 // own has each of them peak at its own moment: the sum of their highest
 // ("VmHWM") counts memory that was never all in use at once.
 class PeakSampler
