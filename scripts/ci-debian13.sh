@@ -38,11 +38,7 @@ step build in13 env MELODRIFT_BUILD_DIR="$build" nice -n 10 scripts/build.sh -DM
 if [ $status -eq 0 ]; then
   step quick suites -L quick "$@"
   # The quick ones among them ran in the step before.
-  # Under Debian 13's Weston a full-screen video neither covers the panel
-  # nor shows its picture (test_wayland's aVideoPlaysFullScreenAndComesBack,
-  # both back ends): an open fault, so the Wayland suite runs on Debian 12
-  # only until it is mended.
-  step pages suites -R "$pages" -E '^test_wayland_' -LE quick "$@"
+  step pages suites -R "$pages" -LE quick "$@"
   step package suites -L packaging "$@"
 fi
 echo "test.sh: debian13 lane took $((SECONDS - lane)) s"

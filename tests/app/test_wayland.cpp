@@ -216,9 +216,13 @@ void WaylandTest::aVideoPlaysFullScreenAndComesBack()
     QTRY_COMPARE_WITH_TIMEOUT(player->geometry(), player->screen()->geometry(), 5000);
     // Going full screen asks the compositor for nothing it refuses.
     QCOMPARE(log.warnings().filter(QStringLiteral("does not support")), QStringList());
-    // The panel and the wallpaper are covered: hardly a pixel is left as
+    // The wallpaper is covered: below the panel hardly a pixel is left as
     // the empty desktop had it, up to the output's edges; and the video's
-    // colour bars are drawn (VLC paints through Qt here, not a window of its own).
+    // colour bars are drawn (VLC paints through Qt here, not a window of its
+    // own). Whether the panel stays above a full-screen window is the
+    // compositor's choice: Weston 10 puts the window over it, Weston 14 keeps
+    // it on top while the window has no keyboard focus, and the headless
+    // compositor has no keyboard to give.
     const auto shows = [](const QImage &image, QRgb colour) {
         return Compositor::share(image, image.rect(), [colour](QRgb p) { return Compositor::near(p, colour, 40); });
     };
@@ -233,7 +237,7 @@ void WaylandTest::aVideoPlaysFullScreenAndComesBack()
     const bool covered = QTest::qWaitFor(
         [&] {
             shot = compositor->screenshot();
-            return Compositor::changedArea(desktop, shot, desktop.rect()) == desktop.rect() && leftOfDesktop(shot) < 0.1
+            return Compositor::changedArea(desktop, shot, belowPanel()) == belowPanel() && leftOfDesktop(shot) < 0.1
                    && shows(shot, qRgb(255, 255, 0)) > 0.02 && shows(shot, qRgb(0, 255, 255)) > 0.02;
         },
         20000);
