@@ -290,7 +290,10 @@ void TrayTest::closingTheWindow()
     QTRY_VERIFY(!mainWindow(app).mapped);
     QVERIFY(host.menu(item).contains(QStringLiteral("_Show Melodrift")));
     // Still playing meanwhile; and a video player that the page opens and
-    // the user closes, the only window left, does not end it either.
+    // the user closes, the only window left, does not end it either. Next
+    // moves the page on only once its script is there: under load the
+    // window can be closed before that.
+    QTRY_VERIFY_WITH_TIMEOUT(app.output().contains(QLatin1String("chart ready:")), 20000);
     QVERIFY(host.click(item, QStringLiteral("_Next")));
     const auto video = [&app] { return X11Windows::titled(app.pid(), QStringLiteral("ocean-bars.ogv")); };
     QTRY_VERIFY_WITH_TIMEOUT(video().mapped, 20000);
