@@ -13,11 +13,10 @@
 #include "processmemory.h"
 #include "testenvironment.h"
 #include "urlcatcher.h"
+#include "x11windows.h"
 
 #include <QFile>
 #include <QPointer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -37,18 +36,6 @@ constexpr qint64 perLookupKiB = 1;
 qint64 perStartKiB()
 {
     return qgetenv("PHONON_BACKEND") == "phonon_gstreamer" ? 160 : 16;
-}
-
-// The windows the X server holds for this test: the children of its root.
-int serverWindows()
-{
-    QProcess xwininfo;
-    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-children")});
-    if (!xwininfo.waitForFinished(10000))
-        return -1;
-    const QRegularExpressionMatch count =
-        QRegularExpression(QStringLiteral("(\\d+) children?[:.]")).match(QString::fromLocal8Bit(xwininfo.readAll()));
-    return count.hasMatch() ? count.captured(1).toInt() : 0;
 }
 
 } // namespace
@@ -225,17 +212,18 @@ void SoakTest::playersOfVideosShownOneAfterAnotherGo()
             (void)QTest::qWaitFor(onlyTwoPlayers, 10000);
             warm = ProcessMemory::treeKiB();
             windows = QGuiApplication::allWindows().size();
-            windowsOnServer = serverWindows();
+            windowsOnServer = X11Windows::topLevelCount();
+            QVERIFY2(windowsOnServer > 0, "the X server's windows could not be counted");
         }
     }
     const bool released = QTest::qWaitFor(onlyTwoPlayers, 10000);
     const qint64 after = ProcessMemory::treeKiB();
     qInfo("50 videos: resident KiB after 10 %lld, after 50 %lld (%+lld); windows %d and %d, on the X server %d and %d",
           warm, after, after - warm, windows, int(QGuiApplication::allWindows().size()), windowsOnServer,
-          serverWindows());
+          X11Windows::topLevelCount());
     QVERIFY2(after - warm <= 10 * 1024, "resident memory grew by more than 10 MiB");
     QCOMPARE(QGuiApplication::allWindows().size(), windows);
-    QCOMPARE(serverWindows(), windowsOnServer);
+    QCOMPARE(X11Windows::topLevelCount(), windowsOnServer);
     QVERIFY2(released, qPrintable(QStringLiteral("%1 players").arg(Handoff::allPlayers().size())));
     QVERIFY2(boxes.seen.isEmpty(), qPrintable(boxes.seen.join('|')));
 }

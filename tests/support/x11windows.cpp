@@ -84,6 +84,15 @@ QList<Window> ofProcess(qint64 pid)
     return found;
 }
 
+int topLevelCount()
+{
+    Connection x;
+    if (!x.ok())
+        return -1;
+    auto tree = reply(xcb_query_tree_reply(x.c, xcb_query_tree(x.c, x.root()), nullptr));
+    return tree ? xcb_query_tree_children_length(tree.get()) : -1;
+}
+
 Window titled(qint64 pid, const QString &title)
 {
     Window found;

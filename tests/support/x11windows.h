@@ -23,6 +23,9 @@ struct Window
 
 // Bottom to top; empty without an X server.
 QList<Window> ofProcess(qint64 pid);
+// Every window the server holds at the top (the root's children) of every
+// client, mapped or not; -1 without an X server.
+int topLevelCount();
 // The largest one titled so (the main window is titled with the
 // application's name, and so are some small ones), else a window with no id.
 Window titled(qint64 pid, const QString &title);
