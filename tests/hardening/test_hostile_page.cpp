@@ -143,7 +143,7 @@ bool HostilePageTest::pageAnswers()
         return false;
     const QString url = service.url(QStringLiteral("answer?hex=616c697665")).toString();
     js(QStringLiteral("received.youtube.length = 0; Player.request_youtube('%1');").arg(url));
-    return QTest::qWaitFor(
+    return TestSupport::waitForPage(
         [this] { return js(QStringLiteral("received.youtube.join('|')")).toString() == QLatin1String("alive"); },
         10000);
 }

@@ -101,7 +101,7 @@ bool SoakTest::lookups(int count)
                           "for (var i = 0; i < %2; ++i) soakNext();")
                .arg(count)
                .arg(parallelLookups));
-    if (!QTest::qWaitFor([&] { return app.js(QStringLiteral("soak.done")).toInt() >= count; }, 120000))
+    if (!TestSupport::waitForPage([&] { return app.js(QStringLiteral("soak.done")).toInt() >= count; }, 120000))
         return false;
     return app.js(QStringLiteral("soak.bad")).toInt() == 0;
 }

@@ -21,6 +21,17 @@ QVariant evaluate(PageView *page, const QString &script, int timeoutMs)
     return *result;
 }
 
+bool waitForPage(const std::function<bool()> &question, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!question()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
 QStringList evaluateTexts(PageView *page, const QString &expression, int timeoutMs)
 {
     const QVariantList escaped =

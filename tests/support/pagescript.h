@@ -8,12 +8,21 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 namespace TestSupport {
 
 // Runs script in the page's main frame through the engine's own evaluation
 // and waits for its result: at once under QtWebKit, a few turns of the event
 // loop later under QtWebEngine. An invalid QVariant when none came in time.
 QVariant evaluate(PageView *page, const QString &script, int timeoutMs = 30000);
+
+// Until the question, which asks the page, answers true: asked every 50 ms,
+// not on every turn of the event loop as QTest::qWaitFor would. Under
+// QtWebEngine each question is a round trip to the page's process, and
+// asking without a pause keeps that process answering instead of loading
+// the page or running its script (a page suite took twice as long).
+bool waitForPage(const std::function<bool()> &question, int timeoutMs);
 
 // The strings an expression gives, code unit for code unit: an array's
 // items, or the one value. QtWebEngine passes strings on as UTF-8 that ends

@@ -41,7 +41,7 @@ bool App::open(const QUrl &startPage, const QString &readyScript)
         if (!QTest::qWaitForWindowActive(mainWindow.get()))
             return false;
     }
-    if (!QTest::qWaitFor([&] { return js(readyScript).toBool(); }, 30000))
+    if (!TestSupport::waitForPage([&] { return js(readyScript).toBool(); }, 30000))
         return false;
     // The view makes its hidden player by itself once the page has loaded,
     // and no other.
