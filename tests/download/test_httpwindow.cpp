@@ -365,9 +365,11 @@ void TestHttpWindow::resumesWhereTheConnectionBroke_data()
         << QUrl(server.https(0, resumable("https", "drop=100003").toString(QUrl::RemoveScheme | QUrl::RemoveAuthority)))
         << QStringList{"", rest} << QStringList{"One or more SSL errors has occurred: "} << false;
     row("broken before any of the file came", "drop=0") << QStringList{""} << QStringList{"Download failed: "} << false;
+    // Qt reports the last break as its own error or as an answer that ended
+    // short, whichever of the socket's signals comes first; either fails it.
     row("broken every time", "drop=100003,200003,300003,400003")
         << QStringList{"", rest, "Range: bytes=200003- " + tag, "Range: bytes=300003- " + tag}
-        << QStringList{"Download failed: Connection closed."} << false;
+        << QStringList{"Download failed: "} << false;
 }
 
 void TestHttpWindow::resumesWhereTheConnectionBroke()
